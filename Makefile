@@ -1,0 +1,50 @@
+# Front door: `make` builds both targets, `make test` builds and runs every
+# test (sanitizer build included), `make demo` shows the plug-in at work.
+BUILD      := build
+LINUX_DIR  := $(BUILD)/linux-i386
+WIN_DIR    := $(BUILD)/windows
+ASAN_DIR   := $(BUILD)/linux-i386-asan
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all deps linux windows asan test test-fast demo format clean
+
+all: linux windows
+
+deps:
+	@scripts/install-deps.sh
+
+linux: deps
+	cmake -S . -B $(LINUX_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i386.cmake \
+	    -DKEP_DIST_DIR=$(CURDIR)/dist/linux-i386
+	cmake --build $(LINUX_DIR) -j $(JOBS)
+
+windows: deps
+	cmake -S . -B $(WIN_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DKEP_DIST_DIR=$(CURDIR)/dist/windows
+	cmake --build $(WIN_DIR) -j $(JOBS)
+
+asan: deps
+	cmake -S . -B $(ASAN_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i386.cmake \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	    -DKEP_SANITIZE=ON
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+
+test: all asan
+	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
+	    ctest --test-dir $(LINUX_DIR) --output-on-failure -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
+	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+test-fast: linux windows
+	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
+	    ctest --test-dir $(LINUX_DIR) --output-on-failure -j $(JOBS)
+
+demo: linux
+	@scripts/demo.sh
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.inl')
+
+clean:
+	rm -rf $(BUILD) dist

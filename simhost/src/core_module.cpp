@@ -1,0 +1,130 @@
+// The core module: GetGlobPtr, CloseDisplay, Quit, the global structure and
+// the host string allocator; plus the call log that tests read.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include <kepimport/host_module.h>
+
+#include "simhost/simhost.h"
+#include "simhost_internal.h"
+
+namespace simhost {
+namespace {
+
+std::vector<Call> g_calls;
+std::vector<std::string> g_lookups;
+std::set<std::string> g_hidden;
+bool g_globPtrZero = false;
+bool g_allocatorLeavesZero = false;
+std::set<uint32_t> g_strings;
+uint32_t g_global[128];
+
+void __attribute__((cdecl)) StringAllocator(uint32_t* word, uint32_t size) {
+    if (size == 0) {
+        if (g_strings.erase(*word)) std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(*word)));
+        *word = 0;
+        return;
+    }
+    if (g_allocatorLeavesZero) return;
+    void* block = std::calloc(1, size);
+    *word = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block));
+    if (block) g_strings.insert(*word);
+}
+
+uint32_t __attribute__((cdecl)) GetGlobPtr() {
+    Record("GetGlobPtr", "");
+    return g_globPtrZero ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GlobalStructure()));
+}
+
+uint32_t __attribute__((cdecl)) CloseDisplay() {
+    Record("CloseDisplay", "");
+    return 0;
+}
+
+uint32_t __attribute__((cdecl)) Quit() {
+    Record("Quit", "");
+    return 0;
+}
+
+void* ResolveCore(const char* name) {
+    if (!ResolveAllowed(name)) return nullptr;
+    const std::string n(name);
+    if (n == "?GetGlobPtr@@YAKXZ") return reinterpret_cast<void*>(&GetGlobPtr);
+    if (n == "?CloseDisplay@@YAKXZ") return reinterpret_cast<void*>(&CloseDisplay);
+    if (n == "?Quit@@YAKXZ") return reinterpret_cast<void*>(&Quit);
+    return nullptr;
+}
+
+} // namespace
+
+uint32_t* GlobalStructure() {
+    auto word = [](const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
+    g_global[0] = word(reinterpret_cast<const void*>(&StringAllocator));
+    g_global[16] = word(&ImageModule());
+    g_global[21] = word(&MemblockModule());
+    g_global[25] = word(&ObjectModule());
+    return g_global;
+}
+
+void Reset() {
+    g_calls.clear();
+    g_lookups.clear();
+    g_hidden.clear();
+    g_globPtrZero = false;
+    g_allocatorLeavesZero = false;
+    ReleaseHostStrings();
+    ResetMemblocks();
+    ResetImages();
+    ResetObjects();
+}
+
+const std::vector<Call>& Calls() { return g_calls; }
+void ClearCalls() { g_calls.clear(); }
+
+std::vector<std::string> CallsNamed(const std::string& name) {
+    std::vector<std::string> out;
+    for (const Call& call : g_calls)
+        if (call.name == name) out.push_back(call.Text());
+    return out;
+}
+
+void Record(const char* name, const std::string& args) { g_calls.push_back({name, args}); }
+
+const std::vector<std::string>& Lookups() { return g_lookups; }
+
+void SetGlobPtrReturnsZero(bool zero) { g_globPtrZero = zero; }
+void HideFunction(const std::string& lookupName) { g_hidden.insert(lookupName); }
+void SetStringAllocatorLeavesZero(bool leaveZero) { g_allocatorLeavesZero = leaveZero; }
+
+std::size_t OutstandingHostStrings() { return g_strings.size(); }
+
+void ReleaseHostStrings() {
+    for (uint32_t s : g_strings) std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(s)));
+    g_strings.clear();
+}
+
+bool ResolveAllowed(const char* lookupName) {
+    if (!lookupName) return false;
+    g_lookups.emplace_back(lookupName);
+    return g_hidden.count(lookupName) == 0;
+}
+
+std::string FormatArgs(std::initializer_list<double> values) {
+    std::string out;
+    char buffer[64];
+    for (double v : values) {
+        if (!out.empty()) out += ',';
+        std::snprintf(buffer, sizeof buffer, "%.9g", v);
+        out += buffer;
+    }
+    return out;
+}
+
+} // namespace simhost
+
+extern "C" {
+__attribute__((visibility("default"))) HostModule host_module = {&simhost::ResolveCore};
+}

@@ -1,0 +1,35 @@
+// Wrappers of the host's functions. Each resolves its exact lookup name on its
+// first call (once, even when the name is missing) and afterwards costs one
+// flag test and one indirect call. A wrapper whose function could not be found,
+// or that has no core pointer to look through, calls nothing and returns 0.
+#pragma once
+
+#include <cstdint>
+
+struct sObject; // the host's object record; only its layout is known
+
+namespace host {
+
+#define HOST_RESULT_VOID void
+#define HOST_RESULT_INT int
+#define HOST_RESULT_DWORD uint32_t
+#define HOST_RESULT_FLOATBITS float
+#define HOST_RESULT_PTR sObject*
+#define HOST_FUNCTION(ns, word, kind, name, params, args, lookup)                                 \
+    namespace ns {                                                                                 \
+    HOST_RESULT_##kind name params;                                                                \
+    }
+#include "host/host_functions.def"
+#undef HOST_FUNCTION
+
+namespace core {
+// Resolved through the core module holder; used only on the fatal path.
+void CloseDisplay();
+void Quit();
+} // namespace core
+
+// The host's string allocator (word 0 of the global structure).
+char* CreateHostString(uint32_t size);
+void DeleteHostString(char* text);
+
+} // namespace host

@@ -1,0 +1,142 @@
+#include "host/platform.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <kepimport/host_module.h>
+#endif
+
+namespace platform {
+
+#if defined(_WIN32)
+
+void* LoadLibraryA(const char* fileName) {
+    return reinterpret_cast<void*>(::LoadLibraryA(fileName));
+}
+
+void* GetProcAddress(void* module, const char* lookupName) {
+    if (!module || !lookupName) return nullptr;
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), lookupName));
+}
+
+void FreeLibrary(void* module) {
+    if (module) ::FreeLibrary(static_cast<HMODULE>(module));
+}
+
+void ExitProcess(unsigned code) { ::ExitProcess(code); }
+
+void MessageBoxA(const char* text, const char* caption, unsigned type) {
+    ::MessageBoxA(nullptr, text, caption, type);
+}
+
+void BreakIfDebuggerAttached() {
+    if (::IsDebuggerPresent()) ::DebugBreak();
+}
+
+std::FILE* OpenFileForReading(const char* path) { return std::fopen(path, "rb"); }
+
+int64_t FileLength(std::FILE* file) {
+    if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+    const int64_t length = _ftelli64(file);
+    if (_fseeki64(file, 0, SEEK_SET) != 0) return -1;
+    return length;
+}
+
+bool FileExists(const char* path) { return _access(path, 0) == 0; }
+
+#else
+
+namespace {
+
+// Which dlopen handle each HostModule pointer came from, so FreeLibrary can
+// close exactly what LoadLibraryA opened (one entry per successful load).
+std::vector<std::pair<void*, void*>>& OpenModules() {
+    static std::vector<std::pair<void*, void*>> modules;
+    return modules;
+}
+
+std::string NativePath(const char* path) {
+    std::string native(path);
+    for (char& c : native)
+        if (c == '\\') c = '/';
+    return native;
+}
+
+} // namespace
+
+void* LoadLibraryA(const char* fileName) {
+    if (!fileName) return nullptr;
+    void* library = dlopen(fileName, RTLD_NOW);
+    if (!library) return nullptr;
+    void* module = dlsym(library, "host_module");
+    if (!module) {
+        dlclose(library);
+        return nullptr;
+    }
+    OpenModules().emplace_back(module, library);
+    return module;
+}
+
+void* GetProcAddress(void* module, const char* lookupName) {
+    if (!module || !lookupName) return nullptr;
+    HostModule* host = static_cast<HostModule*>(module);
+    return host->resolve ? host->resolve(lookupName) : nullptr;
+}
+
+void FreeLibrary(void* module) {
+    auto& modules = OpenModules();
+    for (auto it = modules.begin(); it != modules.end(); ++it) {
+        if (it->first == module) {
+            void* library = it->second;
+            modules.erase(it);
+            dlclose(library);
+            return;
+        }
+    }
+}
+
+void ExitProcess(unsigned code) { std::exit(static_cast<int>(code)); }
+
+void MessageBoxA(const char* text, const char* caption, unsigned /*type*/) {
+    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    std::fflush(stderr);
+}
+
+void BreakIfDebuggerAttached() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return;
+    char line[256];
+    long tracer = 0;
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, "TracerPid:", 10) == 0) tracer = std::strtol(line + 10, nullptr, 10);
+    std::fclose(status);
+    if (tracer != 0) raise(SIGTRAP);
+}
+
+std::FILE* OpenFileForReading(const char* path) {
+    return std::fopen(NativePath(path).c_str(), "rb");
+}
+
+int64_t FileLength(std::FILE* file) {
+    if (fseeko(file, 0, SEEK_END) != 0) return -1;
+    const int64_t length = static_cast<int64_t>(ftello(file));
+    if (fseeko(file, 0, SEEK_SET) != 0) return -1;
+    return length;
+}
+
+bool FileExists(const char* path) { return access(NativePath(path).c_str(), F_OK) == 0; }
+
+#endif
+
+} // namespace platform

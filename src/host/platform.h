@@ -1,0 +1,28 @@
+// The thin platform layer: the only code that differs between the Windows DLL
+// and the Linux shared library. On Windows these are the real system calls; on
+// Linux they follow the host module contract of <kepimport/host_module.h>.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace platform {
+
+// Loads a host module by file name; returns its handle or null.
+void* LoadLibraryA(const char* fileName);
+// Looks an exact lookup name up in a module; null when either is unknown.
+void* GetProcAddress(void* module, const char* lookupName);
+void FreeLibrary(void* module);
+[[noreturn]] void ExitProcess(unsigned code);
+void MessageBoxA(const char* text, const char* caption, unsigned type);
+
+// "KEP BREAK": a breakpoint trap when, and only when, a debugger is attached.
+void BreakIfDebuggerAttached();
+
+// File access. Paths written on Windows (backslash separators) work on Linux.
+std::FILE* OpenFileForReading(const char* path);
+// Length of an open file in bytes, or -1 when it cannot be told.
+int64_t FileLength(std::FILE* file);
+bool FileExists(const char* path);
+
+} // namespace platform

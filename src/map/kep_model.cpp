@@ -1,0 +1,78 @@
+#include "map/kep_model.h"
+
+#include <new>
+
+#include "core/memory.h"
+#include "plugin/plugin_state.h"
+
+void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value) {
+    Cstring* k = KEP_NEW(Cstring, KEP_UNIT_MAP);
+    Cstring* v = KEP_NEW(Cstring, KEP_UNIT_MAP);
+    if (!k || !v || !k->AssignBytes(key.data(), static_cast<int32_t>(key.size())) ||
+        !v->AssignBytes(value.data(), static_cast<int32_t>(value.size()))) {
+        if (k) KEP_DELETE(k);
+        if (v) KEP_DELETE(v);
+        throw std::bad_alloc();
+    }
+    // Both lists grow together so that they always keep the same length.
+    into.keys.Add(k);
+    try {
+        into.values.Add(v);
+    } catch (...) {
+        into.keys.Remove(false);
+        KEP_DELETE(k);
+        KEP_DELETE(v);
+        throw;
+    }
+}
+
+void KEP_ParseProperties(const Cstring& text, KEP_Properties& into) {
+    KEP_ParseProperties(text, into, [](const std::string&, const std::string&) {});
+}
+
+void KEP_FreeProperties(KEP_Properties& properties) {
+    for (CList* list : {&properties.keys, &properties.values}) {
+        for (int32_t i = 0; i < list->Count(); ++i) {
+            Cstring* text = list->At<Cstring>(i);
+            KEP_DELETE(text);
+        }
+        list->Clear(false);
+    }
+}
+
+KEP_Group* KEP_FindGroup(int32_t groupNumber) {
+    KEP_Map* map = g_plugin.currentMap;
+    if (!map) return nullptr;
+    CList& groups = map->groups;
+    KEP_Group* found = nullptr;
+    if (groupNumber == 0) {
+        found = map->defaultGroup;
+    } else if (groupNumber > 0 &&
+               static_cast<uint32_t>(groupNumber) <= map->groupsByNumber.size()) {
+        found = map->groupsByNumber[static_cast<std::size_t>(groupNumber - 1)];
+    }
+    // Group n stands at position count - n (the file's groups run from the
+    // last read to the first); the default group heads the list.
+    if (found && groups.GetCurrentIndex() == -1)
+        groups.SetCurrent(groupNumber == 0 ? 0 : groups.Count() - groupNumber);
+    return found;
+}
+
+void KEP_FreeSurface(KEP_Surface* surface) {
+    for (int32_t i = 0; i < surface->vertices.Count(); ++i) {
+        KEP_Vertex* vertex = surface->vertices.At<KEP_Vertex>(i);
+        KEP_DELETE(vertex);
+    }
+    for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
+        KEP_Triangle* triangle = surface->triangles.At<KEP_Triangle>(i);
+        KEP_DELETE(triangle);
+    }
+    for (int32_t i = 0; i < surface->lines.Count(); ++i) {
+        KEP_Line* line = surface->lines.At<KEP_Line>(i);
+        KEP_DELETE(line);
+    }
+    surface->vertices.Clear(false);
+    surface->triangles.Clear(false);
+    surface->lines.Clear(false);
+    KEP_DELETE(surface);
+}

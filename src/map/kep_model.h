@@ -1,0 +1,141 @@
+// The in-memory model of a loaded KEP map: plain records in CLists.
+// Owning lists free their records at "KEP CLEAR"; reference lists own nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/CList.h"
+#include "core/Cstring.h"
+
+struct KEP_Entity;
+struct KEP_Group;
+
+// Two parallel owning lists of Cstring: key and value at the same position.
+struct KEP_Properties {
+    CList keys;
+    CList values;
+};
+
+struct KEP_Group {
+    int32_t flags = 0;
+    KEP_Properties properties;
+    int32_t groupNumber = 0;
+    int32_t parentGroupNumber = 0;
+    int32_t values[3] = {};
+    int32_t ownsObject = 0;
+    int32_t object = 0;
+    int32_t firstLimb = 0;
+    int32_t built = 0;
+    CList meshes;      // reference list of KEP_Mesh
+    CList childGroups; // reference list of KEP_Group
+    KEP_Group* parent = nullptr;
+    KEP_Entity* pivotEntity = nullptr;
+};
+
+struct KEP_VisGroup {
+    Cstring name;
+    int32_t values[4] = {};
+};
+
+struct KEP_Lightmap {
+    int32_t image = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+struct KEP_Vertex {
+    float position[3] = {};
+    float normal[3] = {};
+    int32_t colour[3] = {};
+    float texture[2] = {};
+    float textureW = 0.0f;
+    float lightmap[2] = {};
+    float lightmapW = 0.0f;
+};
+
+struct KEP_Triangle {
+    KEP_Vertex* corners[3] = {};
+};
+
+struct KEP_Line {
+    KEP_Vertex* ends[2] = {};
+};
+
+struct KEP_Surface {
+    int32_t firstValue = 0;
+    int32_t hostObject = 0; // carried for the file's sake; the builder records below
+    int32_t textureIndex = 0;
+    int32_t lightmapIndex = 0;
+    float values[5] = {};
+    CList vertices;  // owning, KEP_Vertex
+    CList triangles; // owning, KEP_Triangle
+    CList lines;     // owning, KEP_Line
+    // What the surface became in the host: object and limb (limb 0 for the
+    // surface that made the object). builtObject 0 = never built.
+    int32_t builtObject = 0;
+    int32_t builtLimb = 0;
+};
+
+struct KEP_Mesh {
+    int32_t flags = 0;
+    KEP_Group* group = nullptr;
+    KEP_VisGroup* visGroup = nullptr;
+    KEP_Properties properties;
+    int32_t values[3] = {};
+    float position[3] = {};
+    CList surfaces; // owning, KEP_Surface
+};
+
+struct KEP_Entity {
+    KEP_VisGroup* visGroup = nullptr;
+    KEP_Group* group = nullptr;
+    KEP_Properties properties;
+    float position[3] = {};
+};
+
+struct KEP_TextureInfo {
+    int32_t image = 0;
+    Cstring name;
+};
+
+struct KEP_Map {
+    int32_t mapNumber = 0;
+    int32_t version = 0;
+    char mapDirectory[260] = {};
+    int32_t objectsBuilt = 0;
+    CList groups;     // owning: default group first, then the file's groups last to first
+    CList visGroups;  // owning
+    CList lightmaps;  // owning
+    CList meshes;     // owning
+    CList entities;   // owning
+    CList textures;   // owning, in order of first use
+    CList pivots;     // reference list of KEP_Entity
+
+    // Lookup aids beside the lists (same answers as walking them):
+    // groupsByNumber[n - 1] is group number n; the default group is separate.
+    std::vector<KEP_Group*> groupsByNumber;
+    KEP_Group* defaultGroup = nullptr;
+    // Upper-cased texture name -> index of its first texture.
+    std::unordered_map<std::string, int32_t> textureIndexByName;
+};
+
+// The current map's group with that number, or null; keeps the group list's
+// cursor where it was (or leaves it on the group found when there was none).
+KEP_Group* KEP_FindGroup(int32_t groupNumber);
+
+// Turns a record's property text into properties; calls `onLine` with the
+// key and value buffers of every finished line (entities look at CLASSNAME
+// and AMBIENT there). Throws std::bad_alloc when memory is short.
+template <class OnLine> void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine);
+void KEP_ParseProperties(const Cstring& text, KEP_Properties& into);
+
+// Frees every string of a property pair list.
+void KEP_FreeProperties(KEP_Properties& properties);
+
+// Frees a surface with its vertices, triangles and lines.
+void KEP_FreeSurface(KEP_Surface* surface);
+
+#include "map/property_text.inl"

@@ -1,0 +1,36 @@
+// Property text: "key=value" lines. Carriage returns and double quotes are
+// dropped, a line feed ends a line, the first "=" switches to the value and
+// every "=" is dropped, and a line with an empty key gives no property.
+#pragma once
+
+#include <string>
+
+void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value);
+
+template <class OnLine>
+void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine) {
+    std::string key;
+    std::string value;
+    bool inValue = false;
+    auto endLine = [&] {
+        if (!key.empty()) KEP_AddProperty(into, key, value);
+        onLine(key, value);
+        key.clear();
+        value.clear();
+        inValue = false;
+    };
+    const char* p = text.CStr();
+    const int32_t length = text.Length();
+    for (int32_t i = 0; i < length; ++i) {
+        const char c = p[i];
+        if (c == '\r' || c == '"') continue;
+        if (c == '\n') {
+            endLine();
+        } else if (c == '=') {
+            inValue = true;
+        } else {
+            (inValue ? value : key) += c;
+        }
+    }
+    endLine(); // the carriage return that ends the last line
+}

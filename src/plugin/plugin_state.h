@@ -1,0 +1,36 @@
+// Process-wide state shared by every command: the loaded maps, the last error
+// and the settings. One instance, touched only from the host's script thread.
+#pragma once
+
+#include <cstdint>
+
+#include "core/CList.h"
+#include "core/Cstring.h"
+
+struct KEP_Map;
+
+struct PluginState {
+    KEP_Map* currentMap = nullptr;
+    CList maps; // owns KEP_Map records (freed by "KEP CLEAR")
+    int32_t mapNumberCounter = 0;
+    int32_t lastErrorCode = 0;
+    Cstring lastErrorText;
+
+    int32_t initialObject = 1000;
+    int32_t initialImage = 1000;
+    uint32_t blendMode = 8; // stored only
+    float mapOffset[3] = {0.0f, 0.0f, 0.0f};
+    int32_t mediaIncluded = 0;
+    uint32_t ambientColour = 0;
+};
+
+extern PluginState g_plugin;
+
+// Last-error convention: reset on entry, set once on failure.
+void ResetLastError();
+void SetLastError(const char* message);
+void SetLastErrorF(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// String results: releases the previous host string and returns `text` as a
+// new host string, or null for an empty (or null) text.
+char* ReturnHostString(char* previous, const char* text);
