@@ -1,19 +1,133 @@
-// PENDING: placeholder bodies that fail safely until the real commands land.
+// "LOAD KEP" and "MAKE KEP FROM MEMBLOCK": open a reader on the bytes, check
+// the version, register a new map as current, read every section and build.
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "core/CError.h"
+#include "core/CFile.h"
+#include "host/host_functions.h"
+#include "map/kep_import.h"
 #include "plugin/exports.h"
+#include "plugin/guard.h"
 #include "plugin/plugin_state.h"
 
+namespace {
+
+const int32_t kMaxFileNameLength = 259;
+
+enum class Source { File, Memblock };
+
+// Directory part of a file name, separator kept; empty when the name has no
+// separator or the prefix is shorter than two characters.
+int32_t DirectoryPrefixLength(const char* fileName) {
+    int32_t length = 0;
+    for (int32_t i = 0; fileName[i]; ++i)
+        if (fileName[i] == '/' || fileName[i] == '\\') length = i + 1;
+    return length >= 2 ? length : 0;
+}
+
+// Steps from the version on, shared by both commands. Returns the result.
+int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t lightmapFlag) {
+    int32_t version = 0;
+    try {
+        version = reader.ReadInt();
+    } catch (const CError& error) {
+        SetLastError(error.message);
+        return 0;
+    }
+    if (version != 4 && version != 5) {
+        SetLastError("Unsupported Version");
+        return 0;
+    }
+
+    KEP_Map* map = KEP_NEW(KEP_Map, KEP_UNIT_MAP);
+    g_plugin.currentMap = map;
+    if (!map) {
+        SetLastError("Insufficient memory");
+        return 0;
+    }
+    try {
+        g_plugin.maps.Add(map);
+    } catch (...) {
+        KEP_DELETE(map);
+        g_plugin.currentMap = nullptr;
+        SetLastError("Insufficient memory");
+        return 0;
+    }
+    map->mapNumber = g_plugin.mapNumberCounter;
+    if (g_plugin.mapNumberCounter < INT32_MAX) ++g_plugin.mapNumberCounter;
+    map->version = version;
+    if (source == Source::File) {
+        const int32_t prefix = DirectoryPrefixLength(fileName);
+        std::memcpy(map->mapDirectory, fileName, static_cast<std::size_t>(prefix));
+        map->mapDirectory[prefix] = '\0';
+    }
+    map->objectsBuilt = 0;
+
+    try {
+        KEP_DoGroups(reader);
+        KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");
+        map->groups.First();
+        try {
+            map->groups.Insert(defaultGroup);
+        } catch (...) {
+            KEP_DELETE(defaultGroup);
+            throw;
+        }
+        map->defaultGroup = defaultGroup;
+        if (version == 5) KEP_DoVisGroups(reader);
+        KEP_DoLightmaps(reader);
+        KEP_DoMeshes(reader);
+        KEP_DoEntities(reader);
+        if (source == Source::File) KEP_ApplyAmbient();
+        KEP_BuildGroups(lightmapFlag, nullptr);
+    } catch (const CError& error) {
+        SetLastError(error.message);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        SetLastError("Insufficient memory for required allocation");
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+[[noreturn]] void KepThrowNoMemory(const char* function) {
+    KEP_THROW("Insufficient memory for required allocation", function, KEP_UNIT_MAP);
+}
+
 KEP_EXPORT int32_t KEP_CDECL KEP_Load(const char* fileName, int32_t lightmapFlag) {
+    CFile reader;
     ResetLastError();
-    (void)fileName;
-    (void)lightmapFlag;
-    SetLastError("No current map");
-    return 0;
+    return Guarded<int32_t>(0, [&]() -> int32_t {
+        const char* name = fileName ? fileName : "";
+        const std::size_t length = std::strlen(name);
+        if (length == 0 || length > kMaxFileNameLength || !reader.Open(name)) {
+            SetLastErrorF("Unable to load the file %s", name);
+            return 0;
+        }
+        return ReadMap(reader, Source::File, name, lightmapFlag);
+    });
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_MakeKEPFromMemblock(int32_t memblock, int32_t lightmapFlag) {
+    CFile reader;
     ResetLastError();
-    (void)memblock;
-    (void)lightmapFlag;
-    SetLastError("No current map");
-    return 0;
+    return Guarded<int32_t>(0, [&]() -> int32_t {
+        if (!host::memblock::MemblockExist(memblock)) {
+            SetLastErrorF("Invalid Memblock identifier: %d", memblock);
+            return 0;
+        }
+        const int32_t size = host::memblock::GetMemblockSize(memblock);
+        const uint32_t address = host::memblock::GetMemblockPtr(memblock);
+        if (size <= 0 || address == 0) {
+            SetLastErrorF("Invalid Memblock identifier: %d", memblock);
+            return 0;
+        }
+        // The reader keeps a private copy: the memblock stays the caller's.
+        reader.OpenMemory(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), size);
+        return ReadMap(reader, Source::Memblock, "", lightmapFlag);
+    });
 }

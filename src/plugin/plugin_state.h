@@ -22,6 +22,11 @@ struct PluginState {
     float mapOffset[3] = {0.0f, 0.0f, 0.0f};
     int32_t mediaIncluded = 0;
     uint32_t ambientColour = 0;
+
+    // Scene builder state that outlives a map: the next limb number and the
+    // position of the last pivot entity met (see map/build_groups.cpp).
+    int32_t limbCounter = 1;
+    float buildOrigin[3] = {0.0f, 0.0f, 0.0f};
 };
 
 extern PluginState g_plugin;

@@ -1,0 +1,54 @@
+// The ambient pass: brightens every lightmap image of a file-loaded map by the
+// ambient colour, in place through the scratch memblock's address.
+#include <cstdint>
+#include <cstring>
+
+#include "host/host_functions.h"
+#include "map/kep_import.h"
+#include "plugin/plugin_state.h"
+
+namespace {
+
+const int kScratchMemblock = 31;
+
+uint32_t AddAmbient(uint32_t pixel, uint32_t ambient) {
+    uint32_t result = 0;
+    for (int shift = 16; shift >= 0; shift -= 8) {
+        uint32_t sum = ((pixel >> shift) & 0xFFu) + ((ambient >> shift) & 0xFFu);
+        if (sum > 255u) sum = 255u;
+        result |= sum << shift;
+    }
+    return result; // the top byte ends as 0
+}
+
+} // namespace
+
+void KEP_ApplyAmbient() {
+    KEP_Map* map = g_plugin.currentMap;
+    const uint32_t ambient = g_plugin.ambientColour;
+    for (int32_t i = 0; i < map->lightmaps.Count(); ++i) {
+        const KEP_Lightmap* lightmap = map->lightmaps.At<KEP_Lightmap>(i);
+        if (lightmap->image <= 0) continue; // no image was made for it
+
+        host::memblock::CreateMemblockFromImage(kScratchMemblock, lightmap->image);
+        const uint32_t address = host::memblock::GetMemblockPtr(kScratchMemblock);
+        const int32_t size = host::memblock::GetMemblockSize(kScratchMemblock);
+        const int64_t needed =
+            12 + int64_t{lightmap->width} * lightmap->height * 4; // both are positive here
+        // Only pixels that lie inside the memblock the host gave are touched;
+        // an image the host cannot hand back whole is left as it was.
+        if (address != 0 && needed <= size) {
+            uint8_t* pixels = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address)) + 12;
+            const int64_t count = int64_t{lightmap->width} * lightmap->height;
+            for (int64_t p = 0; p < count; ++p) {
+                uint32_t pixel;
+                std::memcpy(&pixel, pixels + 4 * p, 4);
+                pixel = AddAmbient(pixel, ambient);
+                std::memcpy(pixels + 4 * p, &pixel, 4);
+            }
+            host::image::DeleteEx(lightmap->image);
+            host::memblock::CreateImageFromMemblock(lightmap->image, kScratchMemblock);
+        }
+        host::memblock::DeleteMemblock(kScratchMemblock);
+    }
+}

@@ -1,0 +1,164 @@
+// Object assembly: each group's surfaces become one host object, or limbs of
+// the object its parent (or an earlier surface) made, placed by pivot origins.
+#include <cstdint>
+#include <vector>
+
+#include "core/CError.h"
+#include "host/host_functions.h"
+#include "map/host_records.h"
+#include "map/kep_import.h"
+#include "plugin/plugin_state.h"
+
+namespace {
+
+const int kScratchMesh = 1;
+const int kMeshMemblock = 30;
+const float kSmoothingAngle = 100.0f;
+
+// One pass over a list of groups: the map's groups, or a group's children.
+struct Pass {
+    KEP_Group* parent;
+    CList* list;
+    int32_t next;
+    bool lightmapStage; // set once any surface in this pass got a stage-1 image
+    KEP_Group* awaiting; // group whose nested pass is running
+};
+
+int32_t TextureImage(const KEP_Map* map, const KEP_Surface* surface) {
+    const KEP_TextureInfo* texture = map->textures.At<KEP_TextureInfo>(surface->textureIndex);
+    return texture ? texture->image : 0;
+}
+
+int32_t LightmapImage(const KEP_Map* map, const KEP_Surface* surface, int32_t flag) {
+    if (flag != 2 || surface->lightmapIndex < 0) return 0;
+    const KEP_Lightmap* lightmap = map->lightmaps.At<KEP_Lightmap>(surface->lightmapIndex);
+    return lightmap ? lightmap->image : 0;
+}
+
+float Sum(float a, float b) { return static_cast<float>(static_cast<double>(a) + b); }
+float Difference(float a, float b) { return static_cast<float>(static_cast<double>(a) - b); }
+
+void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh,
+                     KEP_Surface* surface, int32_t flag, Pass& pass) {
+    const int32_t object = KEP_FreeObjectNumber();
+    if (object == 0) KEP_THROW("Insufficient memory", "KEP_BuildGroups", KEP_UNIT_MAP);
+    group->ownsObject = 1;
+    group->object = object;
+    host::object::MakeObject(object, kScratchMesh, 0);
+    if (const int32_t image = TextureImage(map, surface); image > 0)
+        host::object::SetTextureStage(object, 0, image);
+    if (const int32_t lightmap = LightmapImage(map, surface, flag); lightmap > 0) {
+        host::object::SetTextureStage(object, 1, lightmap);
+        pass.lightmapStage = true;
+    }
+    const float* origin = g_plugin.buildOrigin;
+    host::object::Position(object, Sum(mesh->position[0], origin[0]),
+                           Sum(mesh->position[1], origin[1]), Sum(mesh->position[2], origin[2]));
+    ++map->objectsBuilt;
+    g_plugin.limbCounter = 1;
+    surface->builtObject = object;
+    surface->builtLimb = 0;
+}
+
+void AddGroupLimb(KEP_Map* map, KEP_Group* group, KEP_Surface* surface, int32_t flag,
+                  Pass& pass) {
+    const int32_t object = group->object;
+    const int32_t limb = g_plugin.limbCounter;
+    if (group->firstLimb == 0) group->firstLimb = limb;
+    host::object::AddLimb(object, limb, kScratchMesh);
+    if (group->firstLimb != limb) {
+        host::object::LinkLimb(object, group->firstLimb, limb);
+    } else {
+        // The group's root limb sits at the build origin, relative to the object.
+        const float z = host::object::GetZPositionEx(object);
+        const float y = host::object::GetYPositionEx(object);
+        const float x = host::object::GetXPositionEx(object);
+        const float* origin = g_plugin.buildOrigin;
+        host::object::OffsetLimb(object, limb, Difference(origin[0], x),
+                                 Difference(origin[1], y), Difference(origin[2], z));
+    }
+    if (const int32_t image = TextureImage(map, surface); image > 0)
+        host::object::TextureLimb(object, limb, image);
+    if (const int32_t lightmap = LightmapImage(map, surface, flag); lightmap > 0) {
+        host::object::TextureLimbStage(object, limb, 1, lightmap);
+        pass.lightmapStage = true;
+    }
+    if (limb < INT32_MAX) g_plugin.limbCounter = limb + 1;
+    surface->builtObject = object;
+    surface->builtLimb = limb;
+}
+
+void BuildGroupGeometry(KEP_Map* map, KEP_Group* group, int32_t flag, Pass& pass) {
+    group->built = 1;
+    if (pass.parent && pass.parent->object != 0) group->object = pass.parent->object;
+    for (int32_t m = 0; m < group->meshes.Count(); ++m) {
+        const KEP_Mesh* mesh = group->meshes.At<KEP_Mesh>(m);
+        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
+            KEP_Surface* surface = mesh->surfaces.At<KEP_Surface>(s);
+            KEP_BuildSurfaceMesh(surface, group, flag);
+            if (group->object == 0)
+                MakeGroupObject(map, group, mesh, surface, flag, pass);
+            else
+                AddGroupLimb(map, group, surface, flag, pass);
+            host::object::DeleteMesh(kScratchMesh);
+            host::memblock::DeleteMemblock(kMeshMemblock);
+        }
+        // A mesh without surfaces in a group without an object has nothing
+        // to show: no record pass and no Show for object 0.
+        if (group->object == 0) continue;
+        KEP_WriteHostRecords(group->object, flag, pass.lightmapStage);
+        host::object::Show(group->object);
+    }
+    if (pass.parent && group->object == 0) group->object = pass.parent->object;
+}
+
+// After a group's own nested pass: a parent without meshes takes over the
+// record of the child that built geometry; then smoothing.
+void FinishGroup(KEP_Group* group, const Pass& pass) {
+    KEP_Group* parent = pass.parent;
+    if (parent && parent->meshes.Count() == 0 && group->meshes.Count() != 0) {
+        parent->object = group->object;
+        parent->firstLimb = group->firstLimb;
+        parent->ownsObject = group->ownsObject;
+    }
+}
+
+void Smooth(const KEP_Group* group) {
+    if (group->object > 0) host::object::SetSmoothing(group->object, kSmoothingAngle);
+}
+
+} // namespace
+
+void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
+    KEP_Map* map = g_plugin.currentMap;
+    if (!parent) g_plugin.limbCounter = 1;
+
+    // Nested passes run on an explicit stack in the order a recursive walk
+    // would take: parent chains read from a file may be very deep.
+    std::vector<Pass> passes;
+    passes.push_back({parent, parent ? &parent->childGroups : &map->groups, 0, false, nullptr});
+    while (!passes.empty()) {
+        Pass& pass = passes.back();
+        if (KEP_Group* group = pass.awaiting) {
+            pass.awaiting = nullptr;
+            FinishGroup(group, pass);
+            Smooth(group);
+            continue;
+        }
+        if (pass.next >= pass.list->Count()) {
+            passes.pop_back();
+            continue;
+        }
+        KEP_Group* group = pass.list->At<KEP_Group>(pass.next++);
+        // The group's pivot entity is the last pivot of the list naming it.
+        if (const KEP_Entity* pivot = group->pivotEntity)
+            for (int axis = 0; axis < 3; ++axis) g_plugin.buildOrigin[axis] = pivot->position[axis];
+        if (group->built) {
+            Smooth(group);
+            continue;
+        }
+        BuildGroupGeometry(map, group, lightmapFlag, pass);
+        pass.awaiting = group;
+        passes.push_back({group, &group->childGroups, 0, false, nullptr}); // `pass` is stale now
+    }
+}

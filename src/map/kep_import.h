@@ -1,0 +1,58 @@
+// Reading a KEP map into the model, and building it into the host's scene.
+// Section readers work on the current map and throw CError when they cannot
+// go on; the loading commands catch it (map/kep_load.cpp).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/CFile.h"
+#include "core/Cstring.h"
+#include "core/memory.h"
+#include "map/kep_model.h"
+
+// Section readers, in file order.
+int KEP_DoGroups(CFile& reader);
+int KEP_DoVisGroups(CFile& reader);
+int KEP_DoLightmaps(CFile& reader);
+int KEP_DoMeshes(CFile& reader);
+int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader);
+int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count);
+int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count);
+int KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count);
+int KEP_DoEntities(CFile& reader);
+
+// Texture index for a surface's texture name; -1 for a CAULK name.
+int32_t KEP_FindTexture(const Cstring& name);
+int32_t KEP_AddTexture(const Cstring& name);
+
+// The colour an AMBIENT property value sets: up to three decimal numbers
+// separated by white space, the low 8 bits of each; missing ones count 0.
+uint32_t KEP_ParseAmbient(const std::string& value);
+
+// First free host image or object number at or above the setting (and at or
+// above 1); 0 when every number up to the largest is taken.
+int32_t KEP_FreeImageNumber();
+int32_t KEP_FreeObjectNumber();
+
+// Scene building.
+void KEP_ApplyAmbient();
+void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag);
+void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent);
+
+// Owns a record while it is being read: freed if reading stops before the
+// record joins its list.
+template <class T> struct KepRecordDeleter {
+    void operator()(T* record) const { KEP_DELETE(record); }
+};
+template <class T> using KepPending = std::unique_ptr<T, KepRecordDeleter<T>>;
+
+[[noreturn]] void KepThrowNoMemory(const char* function);
+
+// Creates a record or throws the readers' allocation failure.
+template <class T> T* KepNewRecord(const char* function) {
+    T* record = KEP_NEW(T, KEP_UNIT_MAP);
+    if (!record) KepThrowNoMemory(function);
+    return record;
+}

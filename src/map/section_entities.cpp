@@ -1,0 +1,67 @@
+// Entity section: positions with the map offset, the pivot list, group pivot
+// entities and the AMBIENT colour.
+#include <cstdint>
+
+#include "map/kep_import.h"
+#include "plugin/plugin_state.h"
+
+namespace {
+
+std::string UpperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+} // namespace
+
+uint32_t KEP_ParseAmbient(const std::string& value) {
+    // Reads like "%d %d %d" would, but keeps only the low 8 bits of each
+    // number as it goes, so no value is ever out of range.
+    uint32_t components[3] = {0, 0, 0};
+    std::size_t at = 0;
+    for (uint32_t& component : components) {
+        while (at < value.size() && IsSpace(value[at])) ++at;
+        bool negative = false;
+        if (at < value.size() && (value[at] == '-' || value[at] == '+'))
+            negative = value[at++] == '-';
+        if (at >= value.size() || value[at] < '0' || value[at] > '9') break;
+        uint32_t low = 0;
+        while (at < value.size() && value[at] >= '0' && value[at] <= '9')
+            low = (low * 10 + static_cast<uint32_t>(value[at++] - '0')) & 0xFFu;
+        component = negative ? (256u - low) & 0xFFu : low;
+    }
+    return components[0] << 16 | components[1] << 8 | components[2];
+}
+
+int KEP_DoEntities(CFile& reader) {
+    KEP_Map* map = g_plugin.currentMap;
+    const int32_t count = reader.ReadInt();
+    for (int32_t i = 0; i < count; ++i) {
+        KepPending<KEP_Entity> entity(KepNewRecord<KEP_Entity>("KEP_DoEntities"));
+        const int32_t visGroup = reader.ReadInt();
+        if (visGroup > 0) entity->visGroup = map->visGroups.At<KEP_VisGroup>(visGroup - 1);
+        entity->group = KEP_FindGroup(reader.ReadInt());
+        Cstring text;
+        reader.ReadString(text);
+        for (int axis = 0; axis < 3; ++axis)
+            entity->position[axis] = reader.ReadFloat() + g_plugin.mapOffset[axis];
+        map->entities.Add(entity.get());
+        KEP_Entity* added = entity.release();
+
+        KEP_ParseProperties(text, added->properties,
+                            [&](const std::string& key, const std::string& value) {
+                                const std::string upperKey = UpperCase(key);
+                                if (upperKey == "CLASSNAME") {
+                                    if (UpperCase(value) != "PIVOT") return;
+                                    map->pivots.Add(added);
+                                    if (added->group) added->group->pivotEntity = added;
+                                } else if (upperKey == "AMBIENT") {
+                                    g_plugin.ambientColour = KEP_ParseAmbient(value);
+                                }
+                            });
+    }
+    return 1;
+}

@@ -1,0 +1,61 @@
+// Lightmap section: each lightmap becomes a host image through scratch
+// memblock 31, in the host's image memblock layout.
+#include <cstdint>
+
+#include "core/CError.h"
+#include "host/host_functions.h"
+#include "map/kep_import.h"
+#include "plugin/plugin_state.h"
+
+namespace {
+const int kScratchMemblock = 31;
+}
+
+int KEP_DoLightmaps(CFile& reader) {
+    KEP_Map* map = g_plugin.currentMap;
+    const int32_t count = reader.ReadInt();
+    for (int32_t i = 0; i < count; ++i) {
+        KepPending<KEP_Lightmap> lightmap(KepNewRecord<KEP_Lightmap>("KEP_DoLightmaps"));
+        const int32_t width = reader.ReadInt();
+        const int32_t height = reader.ReadInt();
+        lightmap->width = width;
+        lightmap->height = height;
+
+        if (width <= 0 || height <= 0) {
+            // No pixels to read and no image to make: image number 0.
+            map->lightmaps.Add(lightmap.get());
+            lightmap.release();
+            continue;
+        }
+        // The pixels must be there before the host is asked for memory.
+        const int64_t pixelBytes = int64_t{width} * height * 4;
+        if (pixelBytes > reader.Remaining() || pixelBytes + 16 > INT32_MAX)
+            KEP_THROW("EOF", "KEP_DoLightmaps", KEP_UNIT_MAP);
+
+        host::memblock::MakeMemblock(kScratchMemblock, static_cast<int32_t>(pixelBytes + 16));
+        host::memblock::WriteMemblockDWord(kScratchMemblock, 0, static_cast<uint32_t>(width));
+        host::memblock::WriteMemblockDWord(kScratchMemblock, 4, static_cast<uint32_t>(height));
+        host::memblock::WriteMemblockDWord(kScratchMemblock, 8, 32);
+        int32_t position = 12;
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                const uint32_t pixel = static_cast<uint32_t>(reader.ReadInt());
+                host::memblock::WriteMemblockDWord(kScratchMemblock, position, pixel);
+                position += 4;
+            }
+        }
+
+        const int32_t image = KEP_FreeImageNumber();
+        lightmap->image = image;
+        map->lightmaps.Add(lightmap.get());
+        KEP_Lightmap* added = lightmap.release();
+        if (image != 0) host::memblock::CreateImageFromMemblock(image, kScratchMemblock);
+        host::memblock::DeleteMemblock(kScratchMemblock);
+        // An image number is handed out only once the host holds the image.
+        if (image == 0 || !host::image::GetExistEx(image)) {
+            added->image = 0;
+            KEP_THROW("Invalid image identifier", "KEP_DoLightmaps", KEP_UNIT_MAP);
+        }
+    }
+    return 1;
+}

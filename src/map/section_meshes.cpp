@@ -1,0 +1,107 @@
+// Mesh section: meshes, their surfaces, vertices, triangles and lines.
+#include "core/CError.h"
+#include "map/kep_import.h"
+#include "plugin/plugin_state.h"
+
+namespace {
+
+struct SurfaceDeleter {
+    void operator()(KEP_Surface* surface) const { KEP_FreeSurface(surface); }
+};
+
+// A vertex index names a vertex of the same surface, or nothing.
+KEP_Vertex* VertexAt(KEP_Surface* surface, int32_t index) {
+    return surface->vertices.At<KEP_Vertex>(index);
+}
+
+} // namespace
+
+int KEP_DoMeshes(CFile& reader) {
+    KEP_Map* map = g_plugin.currentMap;
+    const int32_t count = reader.ReadInt();
+    for (int32_t i = 0; i < count; ++i) {
+        KepPending<KEP_Mesh> mesh(KepNewRecord<KEP_Mesh>("KEP_DoMeshes"));
+        mesh->flags = reader.ReadInt();
+        KEP_Group* group = KEP_FindGroup(reader.ReadInt());
+        mesh->group = group;
+        Cstring text;
+        reader.ReadString(text);
+        for (int32_t& value : mesh->values) value = reader.ReadInt();
+        for (float& value : mesh->position) value = reader.ReadFloat();
+        if (map->version == 5) {
+            const int32_t visGroup = reader.ReadInt();
+            if (visGroup > 0) mesh->visGroup = map->visGroups.At<KEP_VisGroup>(visGroup - 1);
+        }
+        // The mesh joins its group's list and the map's list together, so a
+        // failure never leaves a group pointing at a freed mesh.
+        map->meshes.Add(mesh.get());
+        KEP_Mesh* added = mesh.release();
+        if (group) group->meshes.Add(added);
+        KEP_ParseProperties(text, added->properties);
+        KEP_DoSurfaces(added, reader);
+    }
+    return 1;
+}
+
+int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
+    const int32_t count = reader.ReadInt();
+    for (int32_t i = 0; i < count; ++i) {
+        std::unique_ptr<KEP_Surface, SurfaceDeleter> surface(
+            KepNewRecord<KEP_Surface>("KEP_DoSurfaces"));
+        surface->firstValue = reader.ReadInt();
+        Cstring textureName;
+        reader.ReadString(textureName);
+        surface->textureIndex = KEP_FindTexture(textureName);
+        const int32_t lightmapNumber = reader.ReadInt();
+        surface->lightmapIndex = lightmapNumber > 0 ? lightmapNumber - 1 : -1;
+        for (float& value : surface->values) value = reader.ReadFloat();
+        const int32_t vertexCount = reader.ReadInt();
+        const int32_t triangleCount = reader.ReadInt();
+        const int32_t lineCount = reader.ReadInt();
+        KEP_DoVertices(surface.get(), reader, vertexCount);
+        KEP_DoTriangles(surface.get(), reader, triangleCount);
+        KEP_DoLines(surface.get(), reader, lineCount);
+        // A CAULK surface is read whole and then dropped.
+        if (surface->textureIndex == -1) continue;
+        mesh->surfaces.Add(surface.get());
+        surface.release();
+    }
+    return 1;
+}
+
+int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        KepPending<KEP_Vertex> vertex(KepNewRecord<KEP_Vertex>("KEP_DoVertices"));
+        for (float& value : vertex->position) value = reader.ReadFloat();
+        for (float& value : vertex->normal) value = -reader.ReadFloat();
+        for (int32_t& value : vertex->colour) value = reader.ReadInt();
+        for (float& value : vertex->texture) value = -reader.ReadFloat();
+        vertex->textureW = reader.ReadFloat();
+        vertex->lightmap[0] = reader.ReadFloat();
+        vertex->lightmap[1] = -reader.ReadFloat();
+        vertex->lightmapW = reader.ReadFloat();
+        surface->vertices.Add(vertex.get());
+        vertex.release();
+    }
+    return 1;
+}
+
+int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        KepPending<KEP_Triangle> triangle(KepNewRecord<KEP_Triangle>("KEP_DoTriangles"));
+        for (KEP_Vertex*& corner : triangle->corners) corner = VertexAt(surface, reader.ReadInt());
+        surface->triangles.Add(triangle.get());
+        triangle.release();
+    }
+    return 1;
+}
+
+int KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        KepPending<KEP_Line> line(KepNewRecord<KEP_Line>("KEP_DoLines"));
+        for (KEP_Vertex*& end : line->ends) end = VertexAt(surface, reader.ReadInt());
+        surface->lines.Add(line.get());
+        line.release();
+    }
+    return 1;
+}
