@@ -1,0 +1,120 @@
+// The image module: numbered images of 32-bit pixel words (0xAARRGGBB), loaded
+// from image files or made from memblocks.
+#include <algorithm>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <kepimport/host_module.h>
+
+#include "image_files.h"
+#include "simhost/memblocks_images.h"
+#include "simhost/simhost.h"
+#include "simhost_internal.h"
+
+namespace simhost {
+namespace {
+
+std::map<int, ImageContent> g_images;
+
+void __attribute__((cdecl)) DeleteImage(int number) {
+    Record("DeleteEx", FormatArgs({double(number)}));
+    g_images.erase(number);
+}
+
+int __attribute__((cdecl)) ImageExists(int number) {
+    Record("GetExistEx", FormatArgs({double(number)}));
+    return g_images.count(number) ? 1 : 0;
+}
+
+// Scripts name files the Windows way; a backslash is a directory separator.
+// A file that cannot be decoded leaves any image of that number as it was.
+void __attribute__((cdecl)) LoadImage(char* fileName, int number) {
+    const std::string name = fileName ? fileName : "";
+    Record("LoadEx", name + "," + std::to_string(number));
+    if (name.empty()) return;
+    std::string path = name;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    try {
+        ImageContent decoded;
+        if (!DecodeImageFile(path, &decoded.width, &decoded.height, &decoded.pixels)) return;
+        g_images[number] = std::move(decoded);
+    } catch (const std::bad_alloc&) {
+        // No image, as for any file the host cannot load.
+    }
+}
+
+template <typename F> void* Address(F* function) {
+    return reinterpret_cast<void*>(function);
+}
+
+void* ResolveImage(const char* name) {
+    if (!ResolveAllowed(name)) return nullptr;
+    const std::string n(name);
+    if (n == "?DeleteEx@@YAXH@Z") return Address(&DeleteImage);
+    if (n == "?GetExistEx@@YAHH@Z") return Address(&ImageExists);
+    if (n == "?LoadEx@@YAXPADH@Z") return Address(&LoadImage);
+    return nullptr;
+}
+
+HostModule g_module = {&ResolveImage};
+
+} // namespace
+
+HostModule& ImageModule() {
+    return g_module;
+}
+
+void ResetImages() {
+    std::map<int, ImageContent>().swap(g_images);
+}
+
+bool FindImage(int number, ImagePixels* out) {
+    auto it = g_images.find(number);
+    if (it == g_images.end()) return false;
+    out->width = it->second.width;
+    out->height = it->second.height;
+    out->pixels = it->second.pixels.data();
+    return true;
+}
+
+void PutImage(int number, uint32_t width, uint32_t height, const uint32_t* pixels) {
+    ImageContent image;
+    image.width = width;
+    image.height = height;
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    if (pixels)
+        image.pixels.assign(pixels, pixels + count);
+    else
+        image.pixels.assign(count, 0);
+    g_images[number] = std::move(image);
+}
+
+void MakeTestImage(int number, uint32_t width, uint32_t height,
+                   const std::vector<uint32_t>& pixels) {
+    ImageContent image{width, height, pixels};
+    image.pixels.resize(static_cast<std::size_t>(width) * height, 0);
+    g_images[number] = std::move(image);
+}
+
+bool ReadImage(int number, ImageContent* out) {
+    auto it = g_images.find(number);
+    if (it == g_images.end()) return false;
+    *out = it->second;
+    return true;
+}
+
+std::vector<int> ImageNumbers() {
+    std::vector<int> numbers;
+    for (const auto& entry : g_images)
+        numbers.push_back(entry.first);
+    return numbers;
+}
+
+bool WriteTestImageFile(const std::string& path, uint32_t width, uint32_t height,
+                        const std::vector<uint32_t>& pixels) {
+    return EncodeImageFile(path, width, height, pixels);
+}
+
+} // namespace simhost
