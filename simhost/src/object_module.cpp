@@ -10,6 +10,10 @@
 
 #define HOST_CDECL __attribute__((cdecl))
 
+// The host's object record type; the plug-in calls GetObjectA with this
+// exact function type, so the stand-in declares it the same way.
+struct sObject;
+
 namespace simhost {
 namespace {
 
@@ -48,10 +52,10 @@ void HOST_CDECL DeleteMesh(int mesh) {
     DeleteMeshNumber(mesh);
 }
 
-void* HOST_CDECL GetObjectA(int object) {
+sObject* HOST_CDECL GetObjectA(int object) {
     Log("GetObjectA", object);
     SceneObject* found = scene::FindObject(object);
-    return found ? found->Record() : nullptr;
+    return found ? static_cast<sObject*>(found->Record()) : nullptr;
 }
 
 void HOST_CDECL SetSmoothing(int object, float angle) {

@@ -1,107 +1,141 @@
-// PENDING: placeholder bodies that fail safely until the real commands land.
+// "KEP COUNT", surface queries, entity positions and pivot indices of the
+// current map, and the mesh that made a host object.
+#include <cstring>
+
+#include "commands/command_support.h"
+#include "map/kep_model.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
+namespace {
+
+enum ComponentCode : int32_t {
+    kGroup = 0,
+    kVisGroup = 1,
+    kEntity = 2,
+    kMesh = 3,
+    kTexture = 4,
+    kLightmap = 5,
+    kPivot = 6,
+    kMap = 7,
+    kObject = 8,
+};
+
+uint32_t FloatBits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// One coordinate of an entity's position as the float's bits; 0.0 on failure.
+uint32_t EntityCoordinate(int32_t entityIndex, int axis) {
+    ResetLastError();
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return FloatBits(0.0f);
+    const KEP_Entity* entity = static_cast<KEP_Entity*>(map->entities.GetAt(entityIndex));
+    if (!entity) {
+        SetLastError("Invalid entity index");
+        return FloatBits(0.0f);
+    }
+    return FloatBits(entity->position[axis]);
+}
+
+} // namespace
+
 KEP_EXPORT int32_t KEP_CDECL KEP_Count(int32_t component) {
     ResetLastError();
-    (void)component;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return 0;
+    switch (component) {
+    case kGroup:
+        // The default group heads the list and is not one of the file's.
+        return map->groups.Count() - 1;
+    case kVisGroup:
+        return map->visGroups.Count();
+    case kEntity:
+        return map->entities.Count();
+    case kMesh:
+        return map->meshes.Count();
+    case kTexture:
+        return map->textures.Count();
+    case kLightmap:
+        return map->lightmaps.Count();
+    case kPivot:
+        return map->pivots.Count();
+    case kMap:
+        return g_plugin.maps.Count();
+    case kObject:
+        return map->objectsBuilt;
+    default:
+        SetLastError("Invalid component type");
+        return 0;
+    }
 }
 
-KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceCount(int32_t mesh) {
+KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceCount(int32_t meshIndex) {
     ResetLastError();
-    (void)mesh;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return 0;
+    const KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetAt(meshIndex));
+    if (!mesh) {
+        SetLastError("Invalid mesh index");
+        return 0;
+    }
+    return mesh->surfaces.Count();
 }
 
-KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceTexture(int32_t mesh, int32_t surface) {
+KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceTexture(int32_t meshIndex, int32_t surfaceIndex) {
     ResetLastError();
-    (void)mesh;
-    (void)surface;
-    SetLastError("No current map");
-    return 0;
-}
-
-KEP_EXPORT char* KEP_CDECL KEP_TextureName(char* previous, int32_t texture) {
-    ResetLastError();
-    (void)previous;
-    (void)texture;
-    SetLastError("No current map");
-    return nullptr;
-}
-
-KEP_EXPORT int32_t KEP_CDECL KEPCPP_TextureName(char* buffer, int32_t texture) {
-    ResetLastError();
-    (void)buffer;
-    (void)texture;
-    SetLastError("No current map");
-    return 0;
-}
-
-KEP_EXPORT int32_t KEP_CDECL KEP_TextureID(int32_t texture) {
-    ResetLastError();
-    (void)texture;
-    SetLastError("No current map");
-    return 0;
-}
-
-KEP_EXPORT int32_t KEP_CDECL KEP_Texture(int32_t texture) {
-    ResetLastError();
-    (void)texture;
-    SetLastError("No current map");
-    return 0;
-}
-
-KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) {
-    ResetLastError();
-    (void)name;
-    (void)image;
-    SetLastError("No current map");
-    return 0;
-}
-
-KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t mesh, int32_t surface, int32_t texture) {
-    ResetLastError();
-    (void)mesh;
-    (void)surface;
-    (void)texture;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return -1;
+    KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetAt(meshIndex));
+    if (!mesh) {
+        SetLastError("Invalid mesh index");
+        return -1;
+    }
+    const KEP_Surface* surface = static_cast<KEP_Surface*>(mesh->surfaces.GetAt(surfaceIndex));
+    if (!surface) {
+        SetLastError("Invalid surface index");
+        return -1;
+    }
+    return surface->textureIndex;
 }
 
 KEP_EXPORT uint32_t KEP_CDECL KEP_EntityX(int32_t entity) {
-    ResetLastError();
-    (void)entity;
-    SetLastError("No current map");
-    return 0;
+    return EntityCoordinate(entity, 0);
 }
-
 KEP_EXPORT uint32_t KEP_CDECL KEP_EntityY(int32_t entity) {
-    ResetLastError();
-    (void)entity;
-    SetLastError("No current map");
-    return 0;
+    return EntityCoordinate(entity, 1);
 }
-
 KEP_EXPORT uint32_t KEP_CDECL KEP_EntityZ(int32_t entity) {
-    ResetLastError();
-    (void)entity;
-    SetLastError("No current map");
-    return 0;
+    return EntityCoordinate(entity, 2);
 }
 
-KEP_EXPORT int32_t KEP_CDECL KEP_PivotID(int32_t entity) {
+KEP_EXPORT int32_t KEP_CDECL KEP_PivotID(int32_t entityIndex) {
     ResetLastError();
-    (void)entity;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return -1;
+    const KEP_Entity* entity = static_cast<KEP_Entity*>(map->entities.GetAt(entityIndex));
+    if (!entity) {
+        SetLastError("Invalid entity index");
+        return -1;
+    }
+    // An entity that is not a pivot gives -1 without a message.
+    return WalkToItem(map->pivots, entity);
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_GetMeshIndex(int32_t object) {
     ResetLastError();
-    (void)object;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return -1;
+    if (object <= 0) return -1;
+    for (int32_t m = 0; m < map->meshes.Count(); ++m) {
+        const KEP_Mesh* mesh = map->meshes.At<KEP_Mesh>(m);
+        if (!mesh) continue;
+        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
+            const KEP_Surface* surface = mesh->surfaces.At<KEP_Surface>(s);
+            if (surface && surface->builtObject == object) return m;
+        }
+    }
+    return -1;
 }

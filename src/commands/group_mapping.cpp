@@ -1,45 +1,68 @@
-// PENDING: placeholder bodies that fail safely until the real commands land.
+// Translations between a group's identities: group index, host object,
+// pivot, and the group of a mesh or entity.
+#include "commands/command_support.h"
+#include "map/kep_model.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
+namespace {
+
+// The group index of the record at `index` of a list whose records carry a
+// group; -1 for no record, no group or the default group.
+template <class Record> int32_t GroupIndexOfRecordAt(CList& list, int32_t index) {
+    const Record* record = static_cast<Record*>(list.GetAt(index));
+    return record ? GroupIndexOf(record->group) : -1;
+}
+
+} // namespace
+
 KEP_EXPORT int32_t KEP_CDECL KEP_ObjectToGroup(int32_t object) {
     ResetLastError();
-    (void)object;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return -1;
+    CList& groups = map->groups;
+    // The walk starts at the second node, passing over the default group.
+    groups.First();
+    for (bool more = groups.Next(); more && groups.GetCurrent(); more = groups.Next()) {
+        const KEP_Group* group = static_cast<KEP_Group*>(groups.GetCurrent());
+        // Only the group whose own geometry made the object answers for it.
+        if (group->object == object && group->ownsObject != 0 && group->meshes.Count() > 0)
+            return GroupIndexOf(group);
+    }
+    return -1;
 }
 
-KEP_EXPORT int32_t KEP_CDECL KEP_GroupToObject(int32_t group) {
+KEP_EXPORT int32_t KEP_CDECL KEP_GroupToObject(int32_t groupIndex) {
     ResetLastError();
-    (void)group;
-    SetLastError("No current map");
-    return 0;
+    if (!CurrentMapOrFail()) return 0;
+    const KEP_Group* group = GroupAtIndex(groupIndex);
+    if (!group || group->ownsObject == 0) return 0;
+    return group->object;
 }
 
-KEP_EXPORT int32_t KEP_CDECL KEP_GroupToPivot(int32_t group) {
+KEP_EXPORT int32_t KEP_CDECL KEP_GroupToPivot(int32_t groupIndex) {
     ResetLastError();
-    (void)group;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return -1;
+    const KEP_Group* group = GroupAtIndex(groupIndex);
+    if (!group || !group->pivotEntity) return -1;
+    return WalkToItem(map->pivots, group->pivotEntity);
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_PivotToGroup(int32_t pivot) {
     ResetLastError();
-    (void)pivot;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    return map ? GroupIndexOfRecordAt<KEP_Entity>(map->pivots, pivot) : -1;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_MeshToGroup(int32_t mesh) {
     ResetLastError();
-    (void)mesh;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    return map ? GroupIndexOfRecordAt<KEP_Mesh>(map->meshes, mesh) : -1;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_EntityToGroup(int32_t entity) {
     ResetLastError();
-    (void)entity;
-    SetLastError("No current map");
-    return 0;
+    KEP_Map* map = CurrentMapOrFail();
+    return map ? GroupIndexOfRecordAt<KEP_Entity>(map->entities, entity) : -1;
 }

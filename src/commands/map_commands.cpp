@@ -1,34 +1,105 @@
-// PENDING: placeholder bodies that fail safely until the real commands land.
+// "KEP SET MAP", "KEP GET MAP", "KEP SHOW MAP", "KEP HIDE MAP", "KEP CLEAR"
+// and the host's end call, which clears every map.
+#include "commands/command_support.h"
+#include "commands/map_teardown.h"
+#include "host/host_functions.h"
+#include "map/kep_model.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
+namespace {
+
+// Makes the first map with that number current; false when none has it.
+bool SelectMap(int32_t mapNumber) {
+    CList& maps = g_plugin.maps;
+    for (bool more = maps.First(); more && maps.GetCurrent(); more = maps.Next()) {
+        KEP_Map* map = static_cast<KEP_Map*>(maps.GetCurrent());
+        if (map->mapNumber == mapNumber) {
+            g_plugin.currentMap = map;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The map loaded last among those still held: map numbers only ever grow.
+KEP_Map* MostRecentMap() {
+    KEP_Map* latest = nullptr;
+    for (int32_t i = 0; i < g_plugin.maps.Count(); ++i) {
+        KEP_Map* map = g_plugin.maps.At<KEP_Map>(i);
+        if (map && (!latest || map->mapNumber > latest->mapNumber)) latest = map;
+    }
+    return latest;
+}
+
+int32_t PositionInMapList(const KEP_Map* map) {
+    for (int32_t i = 0; i < g_plugin.maps.Count(); ++i)
+        if (g_plugin.maps.ItemAt(i) == map) return i;
+    return -1;
+}
+
+// Shows or hides every object that a group of the current map owns; groups
+// that sit as limbs in another group's object follow that object.
+template <class HostCall> void ForEachOwnedObject(HostCall call) {
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return;
+    CList& groups = map->groups;
+    for (bool more = groups.First(); more && groups.GetCurrent(); more = groups.Next()) {
+        const KEP_Group* group = static_cast<KEP_Group*>(groups.GetCurrent());
+        if (group->object != 0 && group->ownsObject != 0) call(group->object);
+    }
+}
+
+} // namespace
+
 KEP_EXPORT int32_t KEP_CDECL KEP_SetCurrentMap(int32_t mapNumber) {
     ResetLastError();
-    (void)mapNumber;
-    SetLastError("No current map");
-    return 0;
+    // A number that no loaded map has is no failure: the current map stays.
+    return SelectMap(mapNumber) ? 1 : 0;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_GetCurrentMap() {
     ResetLastError();
-    SetLastError("No current map");
-    return 0;
+    if (g_plugin.maps.Count() == 0 || !g_plugin.currentMap) return -1;
+    return g_plugin.currentMap->mapNumber;
 }
 
 KEP_EXPORT void KEP_CDECL KEP_ShowMap() {
     ResetLastError();
-    SetLastError("No current map");
+    ForEachOwnedObject([](int32_t object) { host::object::Show(object); });
 }
 
 KEP_EXPORT void KEP_CDECL KEP_HideMap() {
     ResetLastError();
-    SetLastError("No current map");
+    ForEachOwnedObject([](int32_t object) { host::object::Hide(object); });
 }
 
 KEP_EXPORT void KEP_CDECL KEP_Clear() {
     ResetLastError();
-    SetLastError("No current map");
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return;
+    const int32_t position = PositionInMapList(map);
+    KEP_FreeMap(map);
+    g_plugin.currentMap = nullptr;
+    if (position >= 0 && g_plugin.maps.SetCurrent(position)) g_plugin.maps.Remove(false);
+    if (g_plugin.maps.Count() == 0) return;
+    // Map 0 when it is still loaded; otherwise the newest remaining map, so
+    // that some map is current while any is loaded.
+    if (!SelectMap(0)) g_plugin.currentMap = MostRecentMap();
 }
 
 KEP_EXPORT void KEP_CDECL Destructor() {
+    // Every "KEP CLEAR" removes the current map from the list, so this ends.
+    while (g_plugin.maps.Count() > 0) {
+        // A load that failed before its record was registered can leave maps
+        // with none current; the current map must be one of the list's.
+        if (!g_plugin.currentMap || PositionInMapList(g_plugin.currentMap) < 0)
+            g_plugin.currentMap = MostRecentMap();
+        if (!g_plugin.currentMap) { // only null items remain
+            g_plugin.maps.Clear(false);
+            break;
+        }
+        KEP_Clear();
+    }
+    g_plugin.currentMap = nullptr;
 }

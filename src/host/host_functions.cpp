@@ -15,11 +15,13 @@ struct HostSlot {
 
     void* Resolve(int word, const char* lookupName) {
         if (!(guard & 1u)) {
+            // Without the host's global structure there is nothing to look in
+            // yet: the slot stays open so that a later call can still bind.
+            uint32_t* core = GetCorePointer();
+            if (!core) return nullptr;
             guard |= 1u; // set first: a failed look-up is never repeated
-            if (uint32_t* core = GetCorePointer()) {
-                void* module = reinterpret_cast<void*>(static_cast<uintptr_t>(core[word]));
-                function = platform::GetProcAddress(module, lookupName);
-            }
+            void* module = reinterpret_cast<void*>(static_cast<uintptr_t>(core[word]));
+            function = platform::GetProcAddress(module, lookupName);
         }
         return function;
     }

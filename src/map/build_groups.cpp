@@ -41,7 +41,12 @@ float Difference(float a, float b) { return static_cast<float>(static_cast<doubl
 void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh,
                      KEP_Surface* surface, int32_t flag, Pass& pass) {
     const int32_t object = KEP_FreeObjectNumber();
-    if (object == 0) KEP_THROW("Insufficient memory", "KEP_BuildGroups", KEP_UNIT_MAP);
+    if (object == 0) {
+        // Every object number is taken: give the scratch numbers back first.
+        host::object::DeleteMesh(kScratchMesh);
+        host::memblock::DeleteMemblock(kMeshMemblock);
+        KEP_THROW("Insufficient memory", "KEP_BuildGroups", KEP_UNIT_MAP);
+    }
     group->ownsObject = 1;
     group->object = object;
     host::object::MakeObject(object, kScratchMesh, 0);

@@ -1,0 +1,35 @@
+#include "commands/command_support.h"
+
+#include <cstring>
+#include <limits>
+
+#include "plugin/plugin_state.h"
+
+const char kInvalidBufferMessage[] = "Invalid buffer";
+
+KEP_Map* CurrentMapOrFail() {
+    if (!g_plugin.currentMap) SetLastError("No current map");
+    return g_plugin.currentMap;
+}
+
+KEP_Group* GroupAtIndex(int32_t groupIndex) {
+    // No group number can exceed INT32_MAX, and index + 1 must not overflow.
+    if (groupIndex == std::numeric_limits<int32_t>::max()) return nullptr;
+    return KEP_FindGroup(groupIndex + 1);
+}
+
+int32_t GroupIndexOf(const KEP_Group* group) {
+    if (!group || group->groupNumber <= 0) return -1;
+    return group->groupNumber - 1;
+}
+
+int32_t WalkToItem(CList& list, const void* item) {
+    for (bool more = list.First(); more && list.GetCurrent(); more = list.Next())
+        if (list.GetCurrent() == item) return list.GetCurrentIndex();
+    return -1;
+}
+
+void CopyTextToBuffer(char* buffer, const char* text) {
+    if (!buffer || !text || !*text) return;
+    std::memcpy(buffer, text, std::strlen(text) + 1);
+}

@@ -1,0 +1,30 @@
+// Steps shared by the script commands that work on the current map.
+#pragma once
+
+#include <cstdint>
+
+#include "map/kep_model.h"
+
+// Message for a direct-call export that is handed no buffer to write into.
+extern const char kInvalidBufferMessage[];
+
+// The current map; with none, sets "No current map" and returns null.
+KEP_Map* CurrentMapOrFail();
+
+// The group a script names by group index (group number index + 1), or null.
+// Every int32 index is safe, INT32_MAX included; the group list's cursor is
+// kept as KEP_FindGroup keeps it.
+KEP_Group* GroupAtIndex(int32_t groupIndex);
+
+// The script's group index of a group (its number less one; -1 for the
+// default group and for no group).
+int32_t GroupIndexOf(const KEP_Group* group);
+
+// Position of `item` in `list`, walking from the head with the list's own
+// cursor (First/Next) and stopping at a null item; -1 when not found. The
+// cursor is left on the item found, or with no current node.
+int32_t WalkToItem(CList& list, const void* item);
+
+// Copies `text` with its terminator into a caller's buffer; an empty text
+// writes nothing at all.
+void CopyTextToBuffer(char* buffer, const char* text);

@@ -1,0 +1,119 @@
+// Texture queries of the current map, textures made from a script's own
+// images, and retexturing a surface.
+#include "commands/command_support.h"
+#include "core/memory.h"
+#include "host/host_functions.h"
+#include "map/kep_model.h"
+#include "plugin/exports.h"
+#include "plugin/plugin_state.h"
+
+namespace {
+
+// The texture at `index`, leaving the texture list's cursor on it; with no
+// current map or a bad index, sets the message and returns null.
+KEP_TextureInfo* TextureOrFail(int32_t index) {
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return nullptr;
+    KEP_TextureInfo* texture = static_cast<KEP_TextureInfo*>(map->textures.GetAt(index));
+    if (!texture) SetLastError("Invalid texture index");
+    return texture;
+}
+
+int32_t TextureImage(int32_t index) {
+    ResetLastError();
+    const KEP_TextureInfo* texture = TextureOrFail(index);
+    return texture ? texture->image : 0;
+}
+
+// Makes the record; null when memory is short.
+KEP_TextureInfo* NewTexture(const char* name, int32_t image) {
+    KEP_TextureInfo* texture = KEP_NEW(KEP_TextureInfo, KEP_UNIT_MAP);
+    if (!texture) return nullptr;
+    // A null name leaves the name empty.
+    if (name && !texture->name.Assign(name)) {
+        KEP_DELETE(texture);
+        return nullptr;
+    }
+    texture->image = image;
+    return texture;
+}
+
+} // namespace
+
+KEP_EXPORT char* KEP_CDECL KEP_TextureName(char* previous, int32_t textureIndex) {
+    ResetLastError();
+    const KEP_TextureInfo* texture = TextureOrFail(textureIndex);
+    // The previous result goes back to the host on every path.
+    return ReturnHostString(previous, texture ? texture->name.CStr() : nullptr);
+}
+
+KEP_EXPORT int32_t KEP_CDECL KEPCPP_TextureName(char* buffer, int32_t textureIndex) {
+    ResetLastError();
+    const KEP_TextureInfo* texture = TextureOrFail(textureIndex);
+    if (!texture) return 0;
+    if (!buffer) {
+        SetLastError(kInvalidBufferMessage);
+        return 0;
+    }
+    CopyTextToBuffer(buffer, texture->name.CStr());
+    return 1;
+}
+
+KEP_EXPORT int32_t KEP_CDECL KEP_TextureID(int32_t texture) {
+    return TextureImage(texture);
+}
+
+// The command table names this one for "KEP TEXTURE IMAGE".
+KEP_EXPORT int32_t KEP_CDECL KEP_Texture(int32_t texture) {
+    return TextureImage(texture);
+}
+
+KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) {
+    ResetLastError();
+    KEP_Map* map = CurrentMapOrFail();
+    if (!map) return -1;
+    if (!host::image::GetExistEx(image)) {
+        SetLastError("Invalid image media identifier");
+        return -1;
+    }
+    KEP_TextureInfo* texture = NewTexture(name, image);
+    if (!texture) {
+        SetLastError("Insufficient memory");
+        return -1;
+    }
+    // Always at the end: surfaces name textures by index, so the textures
+    // already listed keep theirs wherever the cursor was left.
+    map->textures.SetCurrent(-1);
+    try {
+        map->textures.Add(texture);
+    } catch (...) {
+        KEP_DELETE(texture);
+        SetLastError("Insufficient memory");
+        return -1;
+    }
+    return map->textures.GetCurrentIndex();
+}
+
+KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceIndex,
+                                             int32_t textureIndex) {
+    ResetLastError();
+    const KEP_TextureInfo* texture = TextureOrFail(textureIndex);
+    if (!texture) return 0;
+    KEP_Map* map = g_plugin.currentMap;
+    KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetAt(meshIndex));
+    if (!mesh) {
+        SetLastError("Invalid mesh index");
+        return 0;
+    }
+    KEP_Surface* surface = static_cast<KEP_Surface*>(mesh->surfaces.GetAt(surfaceIndex));
+    if (!surface) {
+        SetLastError("Invalid surface index");
+        return 0;
+    }
+    surface->textureIndex = textureIndex;
+    // The surface lives on as the limb it was built into; one that was never
+    // built has nothing in the host to retexture.
+    if (surface->builtObject != 0)
+        host::object::TextureLimb(surface->builtObject, surface->builtLimb, texture->image);
+    return 1;
+}

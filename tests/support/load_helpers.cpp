@@ -1,0 +1,150 @@
+#include "load_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "host/host_functions.h"
+#include "plugin/exports.h"
+#include "plugin/plugin_state.h"
+#include "simhost/memblocks_images.h"
+#include "simhost/simhost.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KEP_TEST_HAS_LSAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define KEP_TEST_HAS_LSAN 1
+#endif
+#ifdef KEP_TEST_HAS_LSAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "kep_load_XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const char* made = mkdtemp(buffer.data());
+    if (!made) ADD_FAILURE() << "cannot make a temporary directory";
+    m_path = made ? made : "";
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!m_path.empty()) fs::remove_all(m_path, ignored);
+}
+
+std::string TempDir::Place(const std::string& relative) const {
+    const fs::path full = fs::path(m_path) / relative;
+    std::error_code ignored;
+    fs::create_directories(full.parent_path(), ignored);
+    return full.string();
+}
+
+ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) {
+    m_previous = fs::current_path().string();
+    fs::current_path(dir);
+}
+
+ScopedWorkingDir::~ScopedWorkingDir() {
+    std::error_code ignored;
+    fs::current_path(m_previous, ignored);
+}
+
+void PutBytesInMemblock(int number, const kepw::Bytes& bytes) {
+    if (bytes.empty()) return;
+    host::memblock::MakeMemblock(number, static_cast<int>(bytes.size()));
+    const uint32_t address = host::memblock::GetMemblockPtr(number);
+    ASSERT_NE(address, 0u) << "the host made no memblock " << number;
+    ASSERT_EQ(host::memblock::GetMemblockSize(number), static_cast<int>(bytes.size()));
+    std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), bytes.data(),
+                bytes.size());
+    simhost::ClearCalls();
+}
+
+int32_t LoadFromMemblock(const kepw::Bytes& bytes) {
+    PutBytesInMemblock(kMapMemblock, bytes);
+    return KEP_MakeKEPFromMemblock(kMapMemblock, 0);
+}
+
+int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes) {
+    EXPECT_TRUE(kepw::WriteFile(path, bytes)) << path;
+    simhost::ClearCalls();
+    return KEP_Load(path.c_str(), 0);
+}
+
+void WriteImageFile(const std::string& path, uint32_t colour) {
+    ASSERT_TRUE(simhost::WriteTestImageFile(path, 2, 2, std::vector<uint32_t>(4, colour))) << path;
+}
+
+KEP_Map* CurrentMap() {
+    return g_plugin.currentMap;
+}
+
+PropertyList PropertiesOf(const KEP_Properties& properties) {
+    PropertyList list;
+    EXPECT_EQ(properties.keys.Count(), properties.values.Count());
+    const int32_t count = std::min(properties.keys.Count(), properties.values.Count());
+    for (int32_t i = 0; i < count; ++i)
+        list.emplace_back(properties.keys.At<Cstring>(i)->CStr(),
+                          properties.values.At<Cstring>(i)->CStr());
+    return list;
+}
+
+std::vector<int32_t> GroupNumbersInListOrder(const KEP_Map& map) {
+    std::vector<int32_t> numbers;
+    for (int32_t i = 0; i < map.groups.Count(); ++i)
+        numbers.push_back(map.groups.At<KEP_Group>(i)->groupNumber);
+    return numbers;
+}
+
+KEP_Group* GroupNumbered(const KEP_Map& map, int32_t number) {
+    for (int32_t i = 0; i < map.groups.Count(); ++i) {
+        KEP_Group* group = map.groups.At<KEP_Group>(i);
+        if (group->groupNumber == number) return group;
+    }
+    return nullptr;
+}
+
+std::vector<int32_t> ChildGroupNumbers(const KEP_Group& group) {
+    std::vector<int32_t> numbers;
+    for (int32_t i = 0; i < group.childGroups.Count(); ++i)
+        numbers.push_back(group.childGroups.At<KEP_Group>(i)->groupNumber);
+    return numbers;
+}
+
+int32_t IndexIn(const CList& list, const void* item) {
+    for (int32_t i = 0; i < list.Count(); ++i)
+        if (list.ItemAt(i) == item) return i;
+    return -1;
+}
+
+std::size_t HostCallCount(const std::string& name) {
+    return simhost::CallsNamed(name).size();
+}
+
+uint32_t WithAmbient(uint32_t pixel, uint32_t ambient) {
+    uint32_t result = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const uint32_t sum = ((pixel >> shift) & 0xffu) + ((ambient >> shift) & 0xffu);
+        result |= std::min(sum, 255u) << shift;
+    }
+    return result;
+}
+
+bool NoLeaksSoFar() {
+#ifdef KEP_TEST_HAS_LSAN
+    return __lsan_do_recoverable_leak_check() == 0;
+#else
+    return true;
+#endif
+}
