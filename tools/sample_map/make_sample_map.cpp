@@ -3,8 +3,8 @@
 //
 //   make_sample_map <output directory>
 //
-// The room (group 1) is lightmapped; the crate (group 2) has a pivot entity
-// and a child group (its lid, group 3) that builds into the crate's object as
+// The room (group 1) is lightmapped; the crate (group 3) has a pivot entity
+// and a child group (its lid, group 2) that builds into the crate's object as
 // limbs; a pillar belongs to no group; one CAULK face shows how hidden faces
 // are dropped; the worldspawn entity carries an AMBIENT colour.
 #include <cmath>
@@ -128,8 +128,11 @@ kepw::Map SampleMap() {
     map.version = 5;
     map.groups = {
         {0, 0, "name=room\nsolid=1", {0, 0, 0}},
+        // The lid is numbered before its parent: groups are built from the
+        // last number down, so the crate makes the object and the lid joins
+        // it as limbs.
+        {0, 3, "name=crate lid", {0, 0, 0}},
         {1, 0, "name=crate\nmovable=1", {0, 0, 0}},
-        {0, 2, "name=crate lid", {0, 0, 0}},
     };
     map.visGroups = {{"Structure", {0, 0, 0, 0}}, {"Props", {0, 0, 0, 0}}};
     map.lightmaps = {RoomLightmap()};
@@ -150,13 +153,13 @@ kepw::Map SampleMap() {
     };
 
     kepw::Mesh crate;
-    crate.group = 2;
+    crate.group = 3;
     crate.visGroup = 2;
     crate.properties = "material=wood";
     crate.surfaces = Box("crate.bmp", {2, 0, 1}, {4, 2, 3}, 2);
 
     kepw::Mesh lid;
-    lid.group = 3;
+    lid.group = 2;
     lid.visGroup = 2;
     lid.surfaces = {Quad("crate.bmp", 0, {1.8f, 2.05f, 0.8f}, {4.2f, 2.05f, 0.8f},
                          {4.2f, 2.05f, 3.2f}, {1.8f, 2.05f, 3.2f}, {0, 1, 0}, 2.4f)};
@@ -171,8 +174,8 @@ kepw::Map SampleMap() {
         {0, 0, "classname=worldspawn\nmessage=KEP sample room\nAMBIENT=16 16 24", {0, 0, 0}},
         {0, 0, "classname=light\nlight=255 230 200\nradius=14", {0, 5, 0}},
         {0, 0, "classname=info_player_start\nangle=90", {0, 1, -8}},
-        {2, 2, "classname=pivot\nname=crate pivot", {3, 0, 2}},
-        {2, 3, "classname=pivot\nname=lid hinge", {3, 2.05f, 0.8f}},
+        {2, 3, "classname=pivot\nname=crate pivot", {3, 0, 2}},
+        {2, 2, "classname=pivot\nname=lid hinge", {3, 2.05f, 0.8f}},
     };
     return map;
 }
