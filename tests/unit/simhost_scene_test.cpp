@@ -12,6 +12,9 @@
 #include "simhost/scene.h"
 #include "simhost/simhost.h"
 
+// The host's object record, called through the same type the plug-in uses.
+struct sObject;
+
 namespace {
 
 #define HOST_CDECL __attribute__((cdecl))
@@ -26,7 +29,7 @@ using LimbFloat3Fn = void(HOST_CDECL*)(int, int, float, float, float);
 using ObjectGetterFn = uint32_t(HOST_CDECL*)(int);
 using LimbGetterFn = uint32_t(HOST_CDECL*)(int, int);
 using ExistFn = int(HOST_CDECL*)(int);
-using GetObjectFn = void*(HOST_CDECL*)(int);
+using GetObjectFn = sObject*(HOST_CDECL*)(int);
 using MeshFromMemblockFn = void(HOST_CDECL*)(int, int);
 using MakeMemblockFn = void(HOST_CDECL*)(int, int);
 using WriteDWordFn = void(HOST_CDECL*)(int, int, uint32_t);
@@ -159,7 +162,7 @@ struct RecordView {
     uint8_t** meshes = nullptr;
 };
 
-RecordView ReadRecord(void* record) {
+RecordView ReadRecord(const void* record) {
     RecordView view;
     view.meshCount = static_cast<int32_t>(WordAt(record, 0));
     view.meshes = reinterpret_cast<uint8_t**>(static_cast<uintptr_t>(WordAt(record, 8)));
@@ -431,7 +434,7 @@ TEST_F(SimhostSceneTest, StageBindingsShowInTheHostMeshRecords) {
 TEST_F(SimhostSceneTest, HostRecordsStayPutAsLimbsArrive) {
     ASSERT_TRUE(simhost::MakeMeshFromBytes(1, TriangleAt(0, 0, 0)));
     api.MakeObject(5, 1, 0);
-    void* object = api.GetObjectA(5);
+    sObject* object = api.GetObjectA(5);
     ASSERT_NE(object, nullptr);
     uint8_t* firstMesh = ReadRecord(object).meshes[0];
     firstMesh[1040] = 0;
