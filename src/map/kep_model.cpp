@@ -30,6 +30,12 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into) {
     KEP_ParseProperties(text, into, [](const std::string&, const std::string&) {});
 }
 
+std::string KEP_UpperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
 void KEP_FreeProperties(KEP_Properties& properties) {
     for (CList* list : {&properties.keys, &properties.values}) {
         for (int32_t i = 0; i < list->Count(); ++i) {

@@ -132,6 +132,10 @@ KEP_Group* KEP_FindGroup(int32_t groupNumber);
 template <class OnLine> void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine);
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into);
 
+// The text with the ASCII letters a to z turned to upper case, as names and
+// keys are compared in a map: without regard to case.
+std::string KEP_UpperCase(std::string text);
+
 // Frees every string of a property pair list.
 void KEP_FreeProperties(KEP_Properties& properties);
 

@@ -7,12 +7,6 @@
 
 namespace {
 
-std::string UpperCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 } // namespace
@@ -53,9 +47,9 @@ int KEP_DoEntities(CFile& reader) {
 
         KEP_ParseProperties(text, added->properties,
                             [&](const std::string& key, const std::string& value) {
-                                const std::string upperKey = UpperCase(key);
+                                const std::string upperKey = KEP_UpperCase(key);
                                 if (upperKey == "CLASSNAME") {
-                                    if (UpperCase(value) != "PIVOT") return;
+                                    if (KEP_UpperCase(value) != "PIVOT") return;
                                     map->pivots.Add(added);
                                     if (added->group) added->group->pivotEntity = added;
                                 } else if (upperKey == "AMBIENT") {

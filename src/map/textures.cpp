@@ -10,19 +10,8 @@
 #include "map/kep_import.h"
 #include "plugin/plugin_state.h"
 
-namespace {
-
-std::string UpperCase(const char* text) {
-    std::string upper(text ? text : "");
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
-} // namespace
-
 int32_t KEP_FindTexture(const Cstring& name) {
-    const std::string upper = UpperCase(name.CStr());
+    const std::string upper = KEP_UpperCase(name.CStr());
     if (upper.find("CAULK") != std::string::npos) return -1;
     KEP_Map* map = g_plugin.currentMap;
     const auto known = map->textureIndexByName.find(upper);
@@ -62,6 +51,6 @@ int32_t KEP_AddTexture(const Cstring& name) {
     added->image = image;
     added->name = name;
     const int32_t index = map->textures.GetCurrentIndex();
-    map->textureIndexByName.emplace(UpperCase(name.CStr()), index);
+    map->textureIndexByName.emplace(KEP_UpperCase(name.CStr()), index);
     return index;
 }

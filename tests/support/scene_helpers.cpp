@@ -10,6 +10,7 @@
 #include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 
+namespace scene_test {
 namespace {
 
 const int kMeshMemblock = 30;
@@ -264,3 +265,5 @@ simhost::LimbState LimbOf(int object, int limb) {
     ADD_FAILURE() << "object " << object << " has no limb " << limb;
     return simhost::LimbState();
 }
+
+} // namespace scene_test

@@ -17,6 +17,8 @@
 #include "simhost/simhost.h"
 #include "test_host.h"
 
+namespace scene_test {
+
 // A fresh plug-in and host; the builder state that outlives maps (limb
 // counter, build origin) and the map offset start from their load-time values.
 class SceneTest : public PluginTest {
@@ -112,3 +114,5 @@ KEP_Surface* SurfaceOf(int32_t mesh, int32_t surface);
 simhost::ObjectState ObjectOf(int number);
 // The limb `limb` of object `object`; a failure is recorded when there is none.
 simhost::LimbState LimbOf(int object, int limb);
+
+} // namespace scene_test

@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace scene_test;
+
 class AmbientPassTest : public SceneTest {};
 
 kepw::Map LightmapsOnly(std::vector<kepw::Lightmap> lightmaps) {

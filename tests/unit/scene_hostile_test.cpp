@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace scene_test;
+
 class HostileSceneTest : public SceneTest {};
 
 // Generous even for the sanitizer build on a shared machine.

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace scene_test;
+
 class ObjectAssemblyTest : public SceneTest {};
 
 const std::set<std::string> kAssemblyCalls = {

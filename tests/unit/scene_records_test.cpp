@@ -3,6 +3,7 @@
 // records the host hands back incomplete.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -14,6 +15,8 @@
 #include "scene_helpers.h"
 
 namespace {
+
+using namespace scene_test;
 
 class HostRecordTest : public SceneTest {};
 
@@ -219,15 +222,22 @@ TEST_F(HostRecordTest, MissingMeshesAndStagesInTheHostsRecordsAreSkipped) {
     }
 }
 
+// Calls besides the binding's own first look at the host core.
+std::vector<std::string> CallsPastBinding() {
+    std::vector<std::string> texts = AllCallTexts();
+    texts.erase(std::remove(texts.begin(), texts.end(), "GetGlobPtr()"), texts.end());
+    return texts;
+}
+
 TEST_F(HostRecordTest, ObjectTheHostDoesNotHaveIsOnlyAskedFor) {
     simhost::ClearCalls();
     KEP_WriteHostRecords(4242, 2, true);
-    EXPECT_EQ(AllCallTexts(), std::vector<std::string>{"GetObjectA(4242)"});
+    EXPECT_EQ(CallsPastBinding(), std::vector<std::string>{"GetObjectA(4242)"});
 
     host::object::MakeObject(5, 0, 0); // an object without any host mesh
     simhost::ClearCalls();
     KEP_WriteHostRecords(5, 2, true);
-    EXPECT_EQ(AllCallTexts(), std::vector<std::string>{"GetObjectA(5)"});
+    EXPECT_EQ(CallsPastBinding(), std::vector<std::string>{"GetObjectA(5)"});
     EXPECT_FALSE(ObjectOf(5).limbs.at(0).holdsMesh);
 }
 

@@ -19,6 +19,8 @@
 
 namespace {
 
+using namespace scene_test;
+
 class SurfaceMeshTest : public SceneTest {};
 
 kepw::Map OneMesh(std::vector<kepw::Surface> surfaces, std::array<float, 3> position = {}) {

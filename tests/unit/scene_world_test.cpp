@@ -21,6 +21,8 @@
 
 namespace {
 
+using namespace scene_test;
+
 class WorldPlacementTest : public SceneTest {};
 
 struct V3 {
