@@ -37,8 +37,6 @@ class SceneTest : public PluginTest {
     // The same with bytes of the test's own making (textures from `map`).
     int32_t LoadMemblockBytes(const kepw::Map& map, const kepw::Bytes& bytes, int32_t lightmapFlag);
 
-    const TempDir& Dir() const { return m_dir; }
-
   private:
     void WriteTextures(const kepw::Map& map);
     TempDir m_dir;

@@ -12,6 +12,10 @@ void ResetPluginAndHost() {
     g_plugin.blendMode = 8;
     g_plugin.mediaIncluded = 0;
     g_plugin.ambientColour = 0;
+    // The builder's limb counter and origin outlive maps by design; each test
+    // starts from the values a freshly loaded plug-in has.
+    g_plugin.limbCounter = 1;
+    for (float& axis : g_plugin.buildOrigin) axis = 0.0f;
     Constructor();
     simhost::Reset();
 }
