@@ -1,147 +1,103 @@
 #include "command_test_maps.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <string>
 
-#include "core/memory.h"
 #include "host/host_functions.h"
-#include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/simhost.h"
 
 namespace {
 
-template <class T> T* NewRecord() {
-    T* record = KEP_NEW(T, KEP_UNIT_MAP);
-    if (!record) std::abort();
-    return record;
-}
-
-// Appends at the end whatever commands left the cursor on.
-void Append(CList& list, void* item) {
-    list.SetCurrent(-1);
-    list.Add(item);
-}
-
-} // namespace
-
-TestMap::TestMap(bool withDefaultGroup) : m_map(NewRecord<KEP_Map>()) {
-    m_map->mapNumber = g_plugin.mapNumberCounter++;
-    m_map->version = 5;
-    if (withDefaultGroup) {
-        m_map->defaultGroup = NewRecord<KEP_Group>();
-        m_map->groups.Add(m_map->defaultGroup);
-    }
-    Append(g_plugin.maps, m_map);
-    g_plugin.currentMap = m_map;
-}
-
-KEP_Group* TestMap::AddGroup(int32_t flags) {
-    KEP_Group* group = NewRecord<KEP_Group>();
-    group->flags = flags;
-    m_map->groupsByNumber.push_back(group);
-    group->groupNumber = static_cast<int32_t>(m_map->groupsByNumber.size());
-    if (m_map->defaultGroup) {
-        m_map->groups.SetCurrent(0);
-        m_map->groups.Add(group);
-    } else {
-        m_map->groups.First();
-        m_map->groups.Insert(group);
-    }
-    m_map->groups.SetCurrent(-1);
-    return group;
-}
-
-KEP_Mesh* TestMap::AddMesh(KEP_Group* group, int32_t flags) {
-    KEP_Mesh* mesh = NewRecord<KEP_Mesh>();
-    mesh->flags = flags;
-    mesh->group = group;
-    if (group) Append(group->meshes, mesh);
-    Append(m_map->meshes, mesh);
-    return mesh;
-}
-
-KEP_Surface* TestMap::AddSurface(KEP_Mesh* mesh, int32_t textureIndex) {
-    KEP_Surface* surface = NewRecord<KEP_Surface>();
-    surface->textureIndex = textureIndex;
-    surface->lightmapIndex = -1;
-    Append(mesh->surfaces, surface);
-    return surface;
-}
-
-KEP_Entity* TestMap::AddEntity(KEP_Group* group, float x, float y, float z) {
-    KEP_Entity* entity = NewRecord<KEP_Entity>();
+// A pivot entity is also in the pivot list and becomes its group's pivot.
+KEP_Entity* AddEntity(KEP_Map* map, KEP_Group* group, bool pivot,
+                      std::array<float, 3> position = {}) {
+    KEP_Entity* entity = Append<KEP_Entity>(map->entities);
     entity->group = group;
-    entity->position[0] = x;
-    entity->position[1] = y;
-    entity->position[2] = z;
-    Append(m_map->entities, entity);
-    return entity;
-}
-
-KEP_Entity* TestMap::AddPivot(KEP_Group* group, float x, float y, float z) {
-    KEP_Entity* entity = AddEntity(group, x, y, z);
-    AddProperty(entity->properties, "classname", "PIVOT");
-    Append(m_map->pivots, entity);
+    std::copy(position.begin(), position.end(), entity->position);
+    if (!pivot) return entity;
+    KEP_AddProperty(entity->properties, "classname", "PIVOT");
+    map->pivots.SetCurrent(-1);
+    map->pivots.Add(entity);
     if (group) group->pivotEntity = entity;
     return entity;
 }
 
-KEP_TextureInfo* TestMap::AddTexture(const char* name, int32_t image) {
-    KEP_TextureInfo* texture = NewRecord<KEP_TextureInfo>();
-    texture->name = name;
-    texture->image = image;
-    Append(m_map->textures, texture);
-    return texture;
+::testing::AssertionResult ErrorStateIs(int32_t code, const std::string& message) {
+    const std::string text = g_plugin.lastErrorText.CStr();
+    if (g_plugin.lastErrorCode == code && text == message) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "code " << g_plugin.lastErrorCode << ", " << text;
 }
 
-KEP_Lightmap* TestMap::AddLightmap(int32_t image) {
-    KEP_Lightmap* lightmap = NewRecord<KEP_Lightmap>();
-    lightmap->image = image;
-    lightmap->width = lightmap->height = 1;
-    Append(m_map->lightmaps, lightmap);
-    return lightmap;
+} // namespace
+
+KEP_Map* AddTestMap() {
+    KEP_Map* map = Append<KEP_Map>(g_plugin.maps);
+    map->mapNumber = g_plugin.mapNumberCounter++;
+    map->version = 5;
+    map->defaultGroup = Append<KEP_Group>(map->groups);
+    return g_plugin.currentMap = map;
 }
 
-KEP_VisGroup* TestMap::AddVisGroup(const char* name) {
-    KEP_VisGroup* visGroup = NewRecord<KEP_VisGroup>();
-    visGroup->name = name;
-    Append(m_map->visGroups, visGroup);
-    return visGroup;
-}
-
-void AddProperty(KEP_Properties& properties, const char* key, const char* value) {
-    properties.keys.SetCurrent(-1);
-    properties.values.SetCurrent(-1);
-    KEP_AddProperty(properties, key, value);
-}
-
-void MakeHostObject(int32_t object) {
-    host::object::MakeObject(object, 0, 0);
-}
-
-void MakeHostLimb(int32_t object, int32_t limb) {
-    host::object::AddLimb(object, limb, 0);
-}
-
-void MakeHostImage(int32_t image) {
-    simhost::MakeTestImage(image, 1, 1, {0xFF000000u});
+void SampleMapTest::SetUp() {
+    PluginTest::SetUp();
+    g_plugin.mapNumberCounter = 0; // as in a fresh process
+    map = AddTestMap();
+    // The group list as loading leaves it: the default group, then 3, 2, 1.
+    KEP_Group* empty = Append<KEP_Group>(map->groups);
+    KEP_Group* limb = Append<KEP_Group>(map->groups);
+    KEP_Group* owner = Append<KEP_Group>(map->groups);
+    map->groupsByNumber = {owner, limb, empty};
+    for (int32_t number = 1; number <= 3; ++number)
+        map->groupsByNumber[number - 1]->groupNumber = number;
+    owner->flags = 0x11;
+    limb->flags = 0x22;
+    owner->object = limb->object = 1000;
+    owner->ownsObject = 1;
+    limb->firstLimb = 3;
+    KEP_AddProperty(limb->properties, "name", "lift");
+    KEP_Mesh* mesh = Append<KEP_Mesh>(map->meshes);
+    mesh->group = owner;
+    mesh->flags = 0x33;
+    owner->meshes.Add(mesh);
+    for (int32_t builtLimb : {0, 2}) {
+        KEP_Surface* surface = Append<KEP_Surface>(mesh->surfaces);
+        surface->textureIndex = 1;
+        surface->builtObject = 1000;
+        surface->builtLimb = builtLimb;
+    }
+    Append<KEP_Surface>(mesh->surfaces);
+    KEP_Entity* light = AddEntity(map, nullptr, false, {1.5f, -2.25f, 0});
+    const char* properties[] = {"classname", "light",  "Colour", "255 255 255",
+                                "colour",    "second", "empty",  ""};
+    for (int i = 0; i < 8; i += 2)
+        KEP_AddProperty(light->properties, properties[i], properties[i + 1]);
+    AddEntity(map, nullptr, false);
+    AddEntity(map, owner, true, {1, 2, 3});
+    AddEntity(map, limb, true, {4, 5, 6});
+    AddEntity(map, empty, true);
+    AddEntity(map, nullptr, true);
+    for (int i = 0; i < 2; ++i) {
+        KEP_TextureInfo* texture = Append<KEP_TextureInfo>(map->textures);
+        texture->name = i == 0 ? "brick" : "";
+        texture->image = 1010 + 10 * i;
+        simhost::MakeTestImage(texture->image, 1, 1, {0u});
+    }
+    host::object::MakeObject(1000, 0, 0);
+    for (int limbNumber = 1; limbNumber <= 3; ++limbNumber)
+        host::object::AddLimb(1000, limbNumber, 0);
+    host::object::Position(1000, 5, 5, 5);
+    host::object::OffsetLimb(1000, 3, 1, 1, 1);
+    simhost::ClearCalls();
 }
 
 ::testing::AssertionResult Failed(const char* message) {
-    const std::string text = g_plugin.lastErrorText.CStr();
-    if (g_plugin.lastErrorCode == 0 && text == message) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "expected code 0 with \"" << message << "\", got code "
-                                         << g_plugin.lastErrorCode << " with \"" << text << "\"";
+    return ErrorStateIs(0, message);
 }
 
 ::testing::AssertionResult Succeeded() {
-    const std::string text = g_plugin.lastErrorText.CStr();
-    if (g_plugin.lastErrorCode == 1 && text.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "expected code 1 and no text, got code "
-                                         << g_plugin.lastErrorCode << " with \"" << text << "\"";
+    return ErrorStateIs(1, "");
 }
 
 float FloatFromBits(uint32_t bits) {

@@ -1,57 +1,46 @@
-// Maps built directly as records for the command tests, registered as a load
-// registers them: in the map list, current, with the next map number. The
-// records are the plug-in's own; "KEP CLEAR" or Destructor frees them.
+// Maps built directly as records for the command tests.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "core/memory.h"
 #include "map/kep_model.h"
 #include "test_host.h"
 
-class TestMap {
-  public:
-    // A new empty map. Without the default group it looks like a map whose
-    // loading stopped inside the group section.
-    explicit TestMap(bool withDefaultGroup = true);
+// A new record at the end of `list`, whatever a command left its cursor on.
+template <class T> T* Append(CList& list) {
+    T* record = KEP_NEW(T, KEP_UNIT_MAP);
+    if (!record) std::abort();
+    list.SetCurrent(-1);
+    list.Add(record);
+    return record;
+}
 
-    KEP_Map* operator->() const { return m_map; }
-    KEP_Map* Map() const { return m_map; }
+// A new empty map, registered as loading registers one: appended to the map
+// list and made current, with the next map number. "KEP CLEAR" or Destructor
+// frees it and every record appended to it.
+KEP_Map* AddTestMap();
 
-    // The next file group (number N + 1), placed as the loader places it:
-    // right after the default group, ahead of the groups read before it.
-    KEP_Group* AddGroup(int32_t flags = 0);
-    KEP_Mesh* AddMesh(KEP_Group* group, int32_t flags = 0);
-    KEP_Surface* AddSurface(KEP_Mesh* mesh, int32_t textureIndex = 0);
-    KEP_Entity* AddEntity(KEP_Group* group, float x = 0, float y = 0, float z = 0);
-    // An entity that is also in the pivot list and becomes its group's pivot.
-    KEP_Entity* AddPivot(KEP_Group* group, float x = 0, float y = 0, float z = 0);
-    KEP_TextureInfo* AddTexture(const char* name, int32_t image);
-    KEP_Lightmap* AddLightmap(int32_t image);
-    KEP_VisGroup* AddVisGroup(const char* name);
-
-  private:
-    KEP_Map* m_map;
-};
-
-// Base of fixtures that hold their TestMap as a member: plug-in and host are
-// reset in the constructor, before the members are made, not in SetUp.
-class MapFixture : public ::testing::Test {
+// The map most command tests share, map 0. Group 0 (flags 0x11) owns host
+// object 1000, group 1 (flags 0x22, name=lift) is its limb 3, group 2 got no
+// object. Mesh 0 (group 0, flags 0x33): surfaces built into limbs 0 and 2 with
+// texture 1, and one never built. Entity 0 at (1.5, -2.25, 0): classname=light,
+// Colour=255 255 255, colour=second, empty=; entity 1 has no properties;
+// entities 2 to 5 are pivots of groups 0 at (1, 2, 3), 1 at (4, 5, 6), 2, none.
+// Textures "brick" (image 1010) and "" (1020). The host holds both images and
+// object 1000 at (5, 5, 5) with limbs 1 to 3, limb 3 offset by (1, 1, 1).
+class SampleMapTest : public PluginTest {
   protected:
-    MapFixture() { ResetPluginAndHost(); }
-    void TearDown() override { ResetPluginAndHost(); }
+    void SetUp() override;
+    KEP_Map* map = nullptr;
 };
 
-void AddProperty(KEP_Properties& properties, const char* key, const char* value);
-
-// Host objects in the stand-in host: an object with its limb 0, and limbs.
-void MakeHostObject(int32_t object);
-void MakeHostLimb(int32_t object, int32_t limb);
-// A 1 x 1 host image.
-void MakeHostImage(int32_t image);
-
-// The last-error state after a command.
+// The last-error state: code 0 with this text, or code 1 and no text.
 ::testing::AssertionResult Failed(const char* message);
 ::testing::AssertionResult Succeeded();
 

@@ -4,8 +4,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -15,15 +13,11 @@
 #include "simhost/memblocks_images.h"
 #include "simhost/simhost.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#ifndef __has_feature
+#define __has_feature(feature) 0
+#endif
+#if __has_feature(address_sanitizer) || defined(__SANITIZE_ADDRESS__)
 #define KEP_TEST_HAS_LSAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define KEP_TEST_HAS_LSAN 1
-#endif
-#ifdef KEP_TEST_HAS_LSAN
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -31,11 +25,8 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "kep_load_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const char* made = mkdtemp(buffer.data());
-    if (!made) ADD_FAILURE() << "cannot make a temporary directory";
-    m_path = made ? made : "";
+    if (mkdtemp(pattern.data())) m_path = pattern;
+    EXPECT_FALSE(m_path.empty()) << "cannot make a temporary directory";
 }
 
 TempDir::~TempDir() {
@@ -50,8 +41,7 @@ std::string TempDir::Place(const std::string& relative) const {
     return full.string();
 }
 
-ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) {
-    m_previous = fs::current_path().string();
+ScopedWorkingDir::ScopedWorkingDir(const std::string& dir) : m_previous(fs::current_path()) {
     fs::current_path(dir);
 }
 
@@ -90,55 +80,12 @@ KEP_Map* CurrentMap() {
     return g_plugin.currentMap;
 }
 
-PropertyList PropertiesOf(const KEP_Properties& properties) {
-    PropertyList list;
-    EXPECT_EQ(properties.keys.Count(), properties.values.Count());
-    const int32_t count = std::min(properties.keys.Count(), properties.values.Count());
-    for (int32_t i = 0; i < count; ++i)
-        list.emplace_back(properties.keys.At<Cstring>(i)->CStr(),
-                          properties.values.At<Cstring>(i)->CStr());
-    return list;
-}
-
-std::vector<int32_t> GroupNumbersInListOrder(const KEP_Map& map) {
-    std::vector<int32_t> numbers;
-    for (int32_t i = 0; i < map.groups.Count(); ++i)
-        numbers.push_back(map.groups.At<KEP_Group>(i)->groupNumber);
-    return numbers;
-}
-
 KEP_Group* GroupNumbered(const KEP_Map& map, int32_t number) {
     for (int32_t i = 0; i < map.groups.Count(); ++i) {
         KEP_Group* group = map.groups.At<KEP_Group>(i);
         if (group->groupNumber == number) return group;
     }
     return nullptr;
-}
-
-std::vector<int32_t> ChildGroupNumbers(const KEP_Group& group) {
-    std::vector<int32_t> numbers;
-    for (int32_t i = 0; i < group.childGroups.Count(); ++i)
-        numbers.push_back(group.childGroups.At<KEP_Group>(i)->groupNumber);
-    return numbers;
-}
-
-int32_t IndexIn(const CList& list, const void* item) {
-    for (int32_t i = 0; i < list.Count(); ++i)
-        if (list.ItemAt(i) == item) return i;
-    return -1;
-}
-
-std::size_t HostCallCount(const std::string& name) {
-    return simhost::CallsNamed(name).size();
-}
-
-uint32_t WithAmbient(uint32_t pixel, uint32_t ambient) {
-    uint32_t result = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const uint32_t sum = ((pixel >> shift) & 0xffu) + ((ambient >> shift) & 0xffu);
-        result |= std::min(sum, 255u) << shift;
-    }
-    return result;
 }
 
 bool NoLeaksSoFar() {

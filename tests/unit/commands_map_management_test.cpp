@@ -1,215 +1,162 @@
-// Switching, showing, hiding and clearing maps, and the host's end call.
+// Switching, showing, hiding and clearing maps, and what every command gives
+// back when there is no map or a number finds nothing.
 #include <climits>
 #include <string>
 #include <vector>
 
 #include "command_test_maps.h"
+#include "host/host_functions.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/scene.h"
-#include "test_host.h"
 
 namespace {
 
-class MapManagementTest : public PluginTest {
-  protected:
-    void SetUp() override {
-        PluginTest::SetUp();
-        // Map numbers here are those of a fresh process.
-        g_plugin.mapNumberCounter = 0;
-    }
+using MapManagementTest = PluginTest;
+
+char g_buffer[4] = "abc";
+
+// A command with the number n in one argument, what it gives back without a
+// map and when n finds nothing, and the message then (null: code 1).
+struct Case {
+    const char* command;
+    int64_t (*call)(int32_t n);
+    int64_t result;
+    const char* badNumberMessage;
+};
+// clang-format off
+#define CASE(e, result, text) Case{#e, [](int32_t n) -> int64_t { return e; }, result, text}
+// clang-format on
+const Case kCases[] = {
+    CASE(KEP_Count(n), 0, "Invalid component type"),
+    CASE(KEP_SurfaceCount(n), 0, "Invalid mesh index"),
+    CASE(KEP_SurfaceTexture(n, 0), -1, "Invalid mesh index"),
+    CASE(KEP_SurfaceTexture(0, n), -1, "Invalid surface index"),
+    CASE(KEP_TextureName(nullptr, n) != nullptr, 0, "Invalid texture index"),
+    CASE(KEPCPP_TextureName(g_buffer, n), 0, "Invalid texture index"),
+    CASE(KEP_TextureID(n), 0, "Invalid texture index"),
+    CASE(KEP_Texture(n), 0, "Invalid texture index"),
+    CASE(KEP_TextureCreate("x", n), -1, "Invalid image media identifier"),
+    CASE(KEP_TextureMesh(0, 0, n), 0, "Invalid texture index"),
+    CASE(KEP_TextureMesh(n, 0, 0), 0, "Invalid mesh index"),
+    CASE(KEP_TextureMesh(0, n, 0), 0, "Invalid surface index"),
+    CASE(KEP_EntityX(n), 0, "Invalid entity index"),
+    CASE(KEP_EntityY(n), 0, "Invalid entity index"),
+    CASE(KEP_EntityZ(n), 0, "Invalid entity index"),
+    CASE(KEP_PivotID(n), -1, "Invalid entity index"),
+    CASE(KEP_GetMeshIndex(n), -1, nullptr),
+    CASE(KEP_Flags(0, n), 0, "Invalid component index"),
+    CASE(KEP_PropertyCount(2, n), 0, "Invalid component index"),
+    CASE(KEP_Property(nullptr, n, 0, 0, 0) != nullptr, 0, "Invalid component type"),
+    CASE(KEP_Property(nullptr, 2, n, 0, 0) != nullptr, 0, "Invalid property type"),
+    CASE(KEP_Property(nullptr, 6, 0, n, 0) != nullptr, 0, "Invalid component index"),
+    CASE(KEP_Property(nullptr, 2, 0, 0, n) != nullptr, 0, "Invalid property index"),
+    CASE(KEP_PropertyByKey(nullptr, 3, n, "k") != nullptr, 0, "Invalid component index"),
+    CASE(KEPCPP_Property(g_buffer, 2, 0, 0, n), 0, "Invalid property index"),
+    CASE(KEPCPP_PropertyByKey(g_buffer, n, 0, "k"), 0, "Invalid component type"),
+    CASE((KEP_Move(n, 1, 1, 1), 0), 0, "Invalid pivot index"),
+    CASE((KEP_Position(n, 1, 1, 1), 0), 0, "Invalid pivot index"),
+    CASE((KEP_Angle(n, 1, 1, 1), 0), 0, "Invalid pivot index"),
+    CASE((KEP_Rotate(n, 1, 1, 1), 0), 0, "Invalid pivot index"),
+    CASE((KEP_Show(n), 0), 0, "Invalid pivot index"),
+    CASE((KEP_Hide(n), 0), 0, "Invalid pivot index"),
+    CASE(KEP_ObjectToGroup(n), -1, nullptr),
+    CASE(KEP_GroupToObject(n), 0, nullptr),
+    CASE(KEP_GroupToPivot(n), -1, nullptr),
+    CASE(KEP_PivotToGroup(n), -1, nullptr),
+    CASE(KEP_MeshToGroup(n), -1, nullptr),
+    CASE(KEP_EntityToGroup(n), -1, nullptr),
 };
 
-std::vector<std::string> CallTexts() {
-    std::vector<std::string> out;
-    for (const simhost::Call& call : simhost::Calls())
-        out.push_back(call.Text());
-    return out;
-}
-
-TEST_F(MapManagementTest, WithoutMapsEveryCommandReportsItsNeutralResult) {
-    EXPECT_EQ(KEP_GetCurrentMap(), -1);
-    EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(KEP_SetCurrentMap(0), 0);
-    EXPECT_TRUE(Succeeded());
-    KEP_ShowMap();
-    EXPECT_TRUE(Failed("No current map"));
-    KEP_HideMap();
-    EXPECT_TRUE(Failed("No current map"));
-    KEP_Clear();
-    EXPECT_TRUE(Failed("No current map"));
-    EXPECT_TRUE(simhost::Calls().empty());
-}
-
-TEST_F(MapManagementTest, SetMapSelectsByNumberAndKeepsTheCurrentMapOnAMiss) {
-    TestMap a;
-    TestMap b;
-    EXPECT_EQ(KEP_GetCurrentMap(), 1);
-    EXPECT_EQ(KEP_SetCurrentMap(0), 1);
-    EXPECT_EQ(g_plugin.currentMap, a.Map());
-    EXPECT_EQ(KEP_GetCurrentMap(), 0);
-    for (int32_t missing : {5, -1, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(KEP_SetCurrentMap(missing), 0) << missing;
-        EXPECT_TRUE(Succeeded());
-        EXPECT_EQ(KEP_GetCurrentMap(), 0);
+TEST_F(MapManagementTest, WithoutAMapEveryCommandFailsWithItsNeutralResult) {
+    for (const Case& c : kCases) {
+        ResetLastError(); // so that each command must set the failure itself
+        EXPECT_EQ(c.call(0), c.result) << c.command;
+        EXPECT_TRUE(Failed("No current map")) << c.command;
     }
+    for (auto command : {KEP_ShowMap, KEP_HideMap, KEP_Clear}) {
+        ResetLastError();
+        command();
+        EXPECT_TRUE(Failed("No current map"));
+    }
+    EXPECT_STREQ(g_buffer, "abc");
+    EXPECT_TRUE(simhost::Calls().empty());
+    EXPECT_EQ(KEP_GetCurrentMap(), -1); // no failure
+    EXPECT_TRUE(Succeeded());
+}
+
+TEST_F(SampleMapTest, NumbersThatFindNothingNeverCrash) {
+    for (int32_t bad : {-1, INT_MIN, INT_MAX}) {
+        for (const Case& c : kCases) {
+            EXPECT_EQ(c.call(bad), c.result) << c.command << " " << bad;
+            EXPECT_TRUE(c.badNumberMessage ? Failed(c.badNumberMessage) : Succeeded())
+                << c.command << " " << bad;
+        }
+    }
+    EXPECT_STREQ(g_buffer, "abc");
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 0u);
+}
+
+TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
+    g_plugin.mapNumberCounter = 0; // map numbers as in a fresh process
+    for (int i = 0; i < 4; ++i)
+        AddTestMap();
     EXPECT_EQ(KEP_SetCurrentMap(1), 1);
-    EXPECT_EQ(g_plugin.currentMap, b.Map());
-}
-
-TEST_F(MapManagementTest, ClearingTheNewerMapLeavesMapZeroCurrentThenNothing) {
-    TestMap a;
-    TestMap b;
-    KEP_Clear();
+    EXPECT_EQ(KEP_SetCurrentMap(9), 0); // a miss keeps the current map
     EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(g_plugin.maps.Count(), 1);
-    EXPECT_EQ(g_plugin.currentMap, a.Map());
-    EXPECT_EQ(KEP_GetCurrentMap(), 0);
-    KEP_Clear();
-    EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(g_plugin.maps.Count(), 0);
-    EXPECT_EQ(g_plugin.currentMap, nullptr);
+    std::vector<int32_t> currentAfterEachClear;
+    for (int i = 0; i < 4; ++i, KEP_Clear())
+        currentAfterEachClear.push_back(KEP_GetCurrentMap());
+    // Map 0 while it is there, then the newest remaining map.
+    EXPECT_EQ(currentAfterEachClear, (std::vector<int32_t>{1, 0, 3, 2}));
     EXPECT_EQ(KEP_GetCurrentMap(), -1);
-    KEP_ShowMap();
-    EXPECT_TRUE(Failed("No current map"));
 }
 
-TEST_F(MapManagementTest, WithoutMapZeroTheNewestRemainingMapBecomesCurrent) {
-    TestMap m0;
-    TestMap m1;
-    TestMap m2;
-    TestMap m3;
-    ASSERT_EQ(KEP_SetCurrentMap(0), 1);
-    KEP_Clear();
-    EXPECT_EQ(KEP_GetCurrentMap(), 3);
-    ASSERT_EQ(KEP_SetCurrentMap(1), 1);
-    KEP_Clear();
-    EXPECT_EQ(KEP_GetCurrentMap(), 3);
-    EXPECT_EQ(KEP_SetCurrentMap(1), 0);
-    EXPECT_EQ(KEP_SetCurrentMap(2), 1);
-    EXPECT_EQ(g_plugin.currentMap, m2.Map());
-    EXPECT_EQ(g_plugin.maps.Count(), 2);
-}
-
-TEST_F(MapManagementTest, ShowAndHideReachOnlyGroupsThatOwnTheirObject) {
-    TestMap map;
-    KEP_Group* g1 = map.AddGroup();
-    KEP_Group* g2 = map.AddGroup();
-    KEP_Group* g3 = map.AddGroup();
-    map->defaultGroup->object = 1003;
-    map->defaultGroup->ownsObject = 1;
-    g1->object = 1001; // a limb in group 2's object
-    g2->object = 1001;
-    g2->ownsObject = 1;
-    g3->ownsObject = 1; // but never got an object
-    for (int object : {1001, 1003})
-        MakeHostObject(object);
+TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
+    map->groupsByNumber[2]->object = 1001; // since deleted by the script
+    map->groupsByNumber[2]->ownsObject = 1;
+    KEP_Surface* surface = map->meshes.At<KEP_Mesh>(0)->surfaces.At<KEP_Surface>(0);
+    Append<KEP_Vertex>(surface->vertices);
+    Append<KEP_Triangle>(surface->triangles);
+    Append<KEP_Line>(surface->lines);
+    Append<KEP_VisGroup>(map->visGroups);
+    Append<KEP_Lightmap>(map->lightmaps)->image = 1030;
+    Append<KEP_TextureInfo>(map->textures); // its image never loaded
+    for (int image : {1030, 7})
+        simhost::MakeTestImage(image, 1, 1, {0u});
+    ASSERT_EQ(KEP_TextureCreate("again", 1010), 3); // one image, two textures
     simhost::ClearCalls();
 
     KEP_HideMap();
-    EXPECT_TRUE(Succeeded());
     KEP_ShowMap();
-    EXPECT_TRUE(Succeeded());
-    // Group-list order: the default group, then groups 3, 2, 1.
-    EXPECT_EQ(CallTexts(),
-              (std::vector<std::string>{"Hide(1003)", "Hide(1001)", "Show(1003)", "Show(1001)"}));
-}
-
-TEST_F(MapManagementTest, ClearDeletesObjectsAndImagesOnceInItsFixedOrder) {
-    TestMap map;
-    KEP_Group* g1 = map.AddGroup();
-    KEP_Group* g2 = map.AddGroup();
-    KEP_Group* g3 = map.AddGroup();
-    g1->object = 1000; // shares group 2's object
-    g2->object = 1000;
-    g2->ownsObject = 1;
-    g3->object = 1001; // already deleted by the script
-    g3->ownsObject = 1;
-    AddProperty(g1->properties, "name", "door");
-    KEP_Mesh* mesh = map.AddMesh(g2);
-    AddProperty(mesh->properties, "k", "v");
-    KEP_Surface* surface = map.AddSurface(mesh);
-    surface->vertices.Add(KEP_NEW(KEP_Vertex, KEP_UNIT_MAP));
-    surface->triangles.Add(KEP_NEW(KEP_Triangle, KEP_UNIT_MAP));
-    surface->lines.Add(KEP_NEW(KEP_Line, KEP_UNIT_MAP));
-    map.AddPivot(g2);
-    map.AddEntity(nullptr);
-    map.AddVisGroup("vis");
-    map.AddTexture("wall", 1010);
-    map.AddTexture("missing", 0); // its image never loaded
-    map.AddLightmap(1020);
-    map.AddLightmap(-1);
-    MakeHostObject(1000);
-    for (int image : {1010, 1020, 7})
-        MakeHostImage(image);
-    simhost::ClearCalls();
-
     KEP_Clear();
     EXPECT_TRUE(Succeeded());
     // Groups in list order (default, 3, 2, 1), then texture and lightmap images.
-    EXPECT_EQ(CallTexts(),
-              (std::vector<std::string>{"GetExist(1001)", "GetExist(1000)", "DeleteEx(1000)",
-                                        "GetExist(1000)", "DeleteEx(1010)", "DeleteEx(1020)"}));
-    EXPECT_TRUE(simhost::ObjectNumbers().empty());
+    std::vector<std::string> calls;
+    for (const simhost::Call& call : simhost::Calls())
+        calls.push_back(call.Text());
+    EXPECT_EQ(calls, (std::vector<std::string>{"Hide(1001)", "Hide(1000)", "Show(1001)",
+                                               "Show(1000)", "GetExist(1001)", "GetExist(1000)",
+                                               "DeleteEx(1000)", "GetExist(1000)", "DeleteEx(1010)",
+                                               "DeleteEx(1020)", "DeleteEx(1030)"}));
     EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{7});
-    EXPECT_EQ(g_plugin.maps.Count(), 0);
-    EXPECT_EQ(g_plugin.currentMap, nullptr);
-}
-
-TEST_F(MapManagementTest, ClearOfAPartlyLoadedMapFreesWhatWasRead) {
-    TestMap partial(false); // stopped inside the group section
-    partial.AddGroup();
-    partial.AddTexture("t", 1000);
-    TestMap other;
-    ASSERT_EQ(KEP_SetCurrentMap(0), 1);
-    simhost::ClearCalls();
-    KEP_Clear();
-    EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(simhost::CallsNamed("GetExist").size(), 0u); // its group had no object
-    EXPECT_EQ(simhost::CallsNamed("DeleteEx"), std::vector<std::string>{"DeleteEx(1000)"});
-    EXPECT_EQ(g_plugin.currentMap, other.Map());
-}
-
-TEST_F(MapManagementTest, AnImageSharedByTwoTexturesIsDeletedOnce) {
-    TestMap map;
-    map.AddTexture("a", 1000);
-    map.AddLightmap(1001);
-    MakeHostImage(1000);
-    MakeHostImage(1001);
-    ASSERT_EQ(KEP_TextureCreate("again", 1000), 1);
-    ASSERT_EQ(KEP_TextureCreate("lightmap", 1001), 2);
-    simhost::ClearCalls();
-    KEP_Clear();
-    EXPECT_EQ(simhost::CallsNamed("DeleteEx"),
-              (std::vector<std::string>{"DeleteEx(1000)", "DeleteEx(1001)"}));
-    EXPECT_TRUE(simhost::ImageNumbers().empty());
+    EXPECT_EQ(KEP_GetCurrentMap(), -1);
+    EXPECT_TRUE(NoLeaksSoFar());
 }
 
 TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrent) {
-    for (int i = 0; i < 3; ++i) {
-        TestMap map;
-        KEP_Group* group = map.AddGroup();
-        group->object = 2000 + i;
-        group->ownsObject = 1;
-        MakeHostObject(2000 + i);
+    g_plugin.mapNumberCounter = 0;
+    for (int object : {2000, 2001, 2002}) {
+        Append<KEP_Group>(AddTestMap()->groups)->object = object;
+        host::object::MakeObject(object, 0, 0);
     }
     g_plugin.currentMap = nullptr; // as after a load that failed early
-    g_plugin.lastErrorCode = 0;
     Destructor();
     EXPECT_EQ(g_plugin.maps.Count(), 0);
-    EXPECT_EQ(g_plugin.currentMap, nullptr);
-    EXPECT_TRUE(simhost::ObjectNumbers().empty());
-    // Newest first: each clear leaves the newest remaining map current.
+    // The newest first, then map 0 as each clear makes it current.
     EXPECT_EQ(simhost::DeletedObjects(), (std::vector<int>{2002, 2000, 2001}));
-}
-
-TEST_F(MapManagementTest, DestructorWithNothingLoadedLeavesTheErrorAlone) {
-    KEP_Clear();
-    ASSERT_TRUE(Failed("No current map"));
-    Destructor();
-    EXPECT_TRUE(Failed("No current map"));
-    EXPECT_EQ(g_plugin.currentMap, nullptr);
 }
 
 } // namespace
