@@ -69,9 +69,8 @@ void PrintMap(const Plugin& kep) {
 
     std::printf("Meshes (index: group, surfaces, texture of the first)\n");
     for (int32_t m = 0; m < kep.Int("KEP_Count", kMesh); ++m)
-        std::printf("  %2d: group %-3d %d surfaces, texture %d\n", m,
-                    kep.Int("KEP_MeshToGroup", m), kep.Int("KEP_SurfaceCount", m),
-                    kep.Int("KEP_SurfaceTexture", m, 0));
+        std::printf("  %2d: group %-3d %d surfaces, texture %d\n", m, kep.Int("KEP_MeshToGroup", m),
+                    kep.Int("KEP_SurfaceCount", m), kep.Int("KEP_SurfaceTexture", m, 0));
 
     std::printf("Textures (index: name, host image)\n");
     auto textureName = kep.Get<int32_t (*)(char*, int32_t)>("KEPCPP_TextureName");

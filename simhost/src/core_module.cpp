@@ -24,7 +24,8 @@ uint32_t g_global[128];
 
 void __attribute__((cdecl)) StringAllocator(uint32_t* word, uint32_t size) {
     if (size == 0) {
-        if (g_strings.erase(*word)) std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(*word)));
+        if (g_strings.erase(*word))
+            std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(*word)));
         *word = 0;
         return;
     }
@@ -36,7 +37,8 @@ void __attribute__((cdecl)) StringAllocator(uint32_t* word, uint32_t size) {
 
 uint32_t __attribute__((cdecl)) GetGlobPtr() {
     Record("GetGlobPtr", "");
-    return g_globPtrZero ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GlobalStructure()));
+    return g_globPtrZero ? 0
+                         : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GlobalStructure()));
 }
 
 uint32_t __attribute__((cdecl)) CloseDisplay() {
@@ -81,8 +83,12 @@ void Reset() {
     ResetObjects();
 }
 
-const std::vector<Call>& Calls() { return g_calls; }
-void ClearCalls() { g_calls.clear(); }
+const std::vector<Call>& Calls() {
+    return g_calls;
+}
+void ClearCalls() {
+    g_calls.clear();
+}
 
 std::vector<std::string> CallsNamed(const std::string& name) {
     std::vector<std::string> out;
@@ -91,18 +97,31 @@ std::vector<std::string> CallsNamed(const std::string& name) {
     return out;
 }
 
-void Record(const char* name, const std::string& args) { g_calls.push_back({name, args}); }
+void Record(const char* name, const std::string& args) {
+    g_calls.push_back({name, args});
+}
 
-const std::vector<std::string>& Lookups() { return g_lookups; }
+const std::vector<std::string>& Lookups() {
+    return g_lookups;
+}
 
-void SetGlobPtrReturnsZero(bool zero) { g_globPtrZero = zero; }
-void HideFunction(const std::string& lookupName) { g_hidden.insert(lookupName); }
-void SetStringAllocatorLeavesZero(bool leaveZero) { g_allocatorLeavesZero = leaveZero; }
+void SetGlobPtrReturnsZero(bool zero) {
+    g_globPtrZero = zero;
+}
+void HideFunction(const std::string& lookupName) {
+    g_hidden.insert(lookupName);
+}
+void SetStringAllocatorLeavesZero(bool leaveZero) {
+    g_allocatorLeavesZero = leaveZero;
+}
 
-std::size_t OutstandingHostStrings() { return g_strings.size(); }
+std::size_t OutstandingHostStrings() {
+    return g_strings.size();
+}
 
 void ReleaseHostStrings() {
-    for (uint32_t s : g_strings) std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(s)));
+    for (uint32_t s : g_strings)
+        std::free(reinterpret_cast<void*>(static_cast<uintptr_t>(s)));
     g_strings.clear();
 }
 

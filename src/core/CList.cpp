@@ -38,7 +38,8 @@ bool CList::Remove(bool deleteItem) {
 
 void CList::Clear(bool deleteItems) {
     if (deleteItems)
-        for (Node& node : m_nodes) KepRelease(node.item);
+        for (Node& node : m_nodes)
+            KepRelease(node.item);
     m_nodes.clear();
     m_nodes.shrink_to_fit();
     m_cursor = -1;
@@ -59,7 +60,9 @@ bool CList::Next() {
     return true;
 }
 
-void* CList::GetCurrent() const { return ItemAt(m_cursor); }
+void* CList::GetCurrent() const {
+    return ItemAt(m_cursor);
+}
 
 bool CList::SetCurrent(int32_t index) {
     m_cursor = index >= 0 && index < Count() ? index : -1;

@@ -5,11 +5,17 @@
 
 #include "core/memory.h"
 
-Cstring::Cstring() { Assign(""); }
+Cstring::Cstring() {
+    Assign("");
+}
 
-Cstring::Cstring(const char* text) { Assign(text); }
+Cstring::Cstring(const char* text) {
+    Assign(text);
+}
 
-Cstring::~Cstring() { Release(); }
+Cstring::~Cstring() {
+    Release();
+}
 
 void Cstring::Release() {
     KepRelease(m_text);
@@ -20,8 +26,8 @@ void Cstring::Release() {
 bool Cstring::AssignBytes(const char* bytes, int32_t length) {
     if (!bytes || length < 0) return false;
     if (bytes == m_text && length == Length()) return true;
-    char* buffer =
-        static_cast<char*>(KepAllocate(static_cast<std::size_t>(length) + 1, KEP_UNIT_STRING, __LINE__));
+    char* buffer = static_cast<char*>(
+        KepAllocate(static_cast<std::size_t>(length) + 1, KEP_UNIT_STRING, __LINE__));
     if (buffer) {
         std::memcpy(buffer, bytes, static_cast<std::size_t>(length));
         buffer[length] = '\0';
@@ -47,8 +53,8 @@ bool Cstring::Append(const char* text) {
     const auto from = reinterpret_cast<std::uintptr_t>(text);
     const auto base = reinterpret_cast<std::uintptr_t>(m_text);
     const bool aliased = m_text && from >= base && from < base + static_cast<std::size_t>(m_size);
-    char* buffer = static_cast<char*>(
-        KepReallocate(m_text, old + extra + 1, KEP_UNIT_STRING, __LINE__));
+    char* buffer =
+        static_cast<char*>(KepReallocate(m_text, old + extra + 1, KEP_UNIT_STRING, __LINE__));
     if (!buffer) return false;
     if (aliased) text = buffer + (from - base);
     std::memmove(buffer + old, text, extra + 1);

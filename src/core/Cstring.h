@@ -5,8 +5,8 @@
 
 class Cstring {
   public:
-    Cstring();                           // the empty text, size 1
-    explicit Cstring(const char* text);  // null text leaves no buffer
+    Cstring();                          // the empty text, size 1
+    explicit Cstring(const char* text); // null text leaves no buffer
     ~Cstring();
     Cstring(const Cstring&) = delete;
 
@@ -30,7 +30,7 @@ class Cstring {
     void operator+=(const char* text) { Append(text); }
     bool operator==(const char* text) const;
 
-    const char* Text() const { return m_text; }            // may be null
+    const char* Text() const { return m_text; } // may be null
     const char* CStr() const { return m_text ? m_text : ""; }
     int32_t Size() const { return m_size; }
     int32_t Length() const { return m_size > 0 ? m_size - 1 : 0; }

@@ -10,4 +10,6 @@ void* KepReallocate(void* block, std::size_t size, const char* /*unit*/, int /*l
     return std::realloc(block, size);
 }
 
-void KepRelease(void* block) { std::free(block); }
+void KepRelease(void* block) {
+    std::free(block);
+}

@@ -37,7 +37,8 @@ float FloatFromBits(uint32_t bits) {
 
 namespace host {
 
-#define HOST_CALL_VOID(fn, args) if (fn) fn args
+#define HOST_CALL_VOID(fn, args)                                                                   \
+    if (fn) fn args
 #define HOST_CALL_INT(fn, args) return fn ? fn args : 0
 #define HOST_CALL_DWORD(fn, args) return fn ? fn args : 0u
 #define HOST_CALL_FLOATBITS(fn, args) return fn ? FloatFromBits(fn args) : 0.0f
@@ -47,7 +48,7 @@ namespace host {
 #define HOST_RAW_DWORD uint32_t
 #define HOST_RAW_FLOATBITS uint32_t
 #define HOST_RAW_PTR sObject*
-#define HOST_FUNCTION(ns, word, kind, name, params, args, lookup)                                 \
+#define HOST_FUNCTION(ns, word, kind, name, params, args, lookup)                                  \
     namespace ns {                                                                                 \
     HOST_RESULT_##kind name params {                                                               \
         using Fn = HOST_RAW_##kind(KEP_CDECL*) params;                                             \

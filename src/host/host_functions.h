@@ -15,7 +15,7 @@ namespace host {
 #define HOST_RESULT_DWORD uint32_t
 #define HOST_RESULT_FLOATBITS float
 #define HOST_RESULT_PTR sObject*
-#define HOST_FUNCTION(ns, word, kind, name, params, args, lookup)                                 \
+#define HOST_FUNCTION(ns, word, kind, name, params, args, lookup)                                  \
     namespace ns {                                                                                 \
     HOST_RESULT_##kind name params;                                                                \
     }

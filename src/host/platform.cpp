@@ -34,7 +34,9 @@ void FreeLibrary(void* module) {
     if (module) ::FreeLibrary(static_cast<HMODULE>(module));
 }
 
-void ExitProcess(unsigned code) { ::ExitProcess(code); }
+void ExitProcess(unsigned code) {
+    ::ExitProcess(code);
+}
 
 void MessageBoxA(const char* text, const char* caption, unsigned type) {
     ::MessageBoxA(nullptr, text, caption, type);
@@ -44,7 +46,9 @@ void BreakIfDebuggerAttached() {
     if (::IsDebuggerPresent()) ::DebugBreak();
 }
 
-std::FILE* OpenFileForReading(const char* path) { return std::fopen(path, "rb"); }
+std::FILE* OpenFileForReading(const char* path) {
+    return std::fopen(path, "rb");
+}
 
 int64_t FileLength(std::FILE* file) {
     if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
@@ -53,7 +57,9 @@ int64_t FileLength(std::FILE* file) {
     return length;
 }
 
-bool FileExists(const char* path) { return _access(path, 0) == 0; }
+bool FileExists(const char* path) {
+    return _access(path, 0) == 0;
+}
 
 #else
 
@@ -106,7 +112,9 @@ void FreeLibrary(void* module) {
     }
 }
 
-void ExitProcess(unsigned code) { std::exit(static_cast<int>(code)); }
+void ExitProcess(unsigned code) {
+    std::exit(static_cast<int>(code));
+}
 
 void MessageBoxA(const char* text, const char* caption, unsigned /*type*/) {
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
@@ -135,7 +143,9 @@ int64_t FileLength(std::FILE* file) {
     return length;
 }
 
-bool FileExists(const char* path) { return access(NativePath(path).c_str(), F_OK) == 0; }
+bool FileExists(const char* path) {
+    return access(NativePath(path).c_str(), F_OK) == 0;
+}
 
 #endif
 

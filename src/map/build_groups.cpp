@@ -20,7 +20,7 @@ struct Pass {
     KEP_Group* parent;
     CList* list;
     int32_t next;
-    bool lightmapStage; // set once any surface in this pass got a stage-1 image
+    bool lightmapStage;  // set once any surface in this pass got a stage-1 image
     KEP_Group* awaiting; // group whose nested pass is running
 };
 
@@ -35,11 +35,15 @@ int32_t LightmapImage(const KEP_Map* map, const KEP_Surface* surface, int32_t fl
     return lightmap ? lightmap->image : 0;
 }
 
-float Sum(float a, float b) { return static_cast<float>(static_cast<double>(a) + b); }
-float Difference(float a, float b) { return static_cast<float>(static_cast<double>(a) - b); }
+float Sum(float a, float b) {
+    return static_cast<float>(static_cast<double>(a) + b);
+}
+float Difference(float a, float b) {
+    return static_cast<float>(static_cast<double>(a) - b);
+}
 
-void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh,
-                     KEP_Surface* surface, int32_t flag, Pass& pass) {
+void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh, KEP_Surface* surface,
+                     int32_t flag, Pass& pass) {
     const int32_t object = KEP_FreeObjectNumber();
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
@@ -65,8 +69,7 @@ void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh,
     surface->builtLimb = 0;
 }
 
-void AddGroupLimb(KEP_Map* map, KEP_Group* group, KEP_Surface* surface, int32_t flag,
-                  Pass& pass) {
+void AddGroupLimb(KEP_Map* map, KEP_Group* group, KEP_Surface* surface, int32_t flag, Pass& pass) {
     const int32_t object = group->object;
     const int32_t limb = g_plugin.limbCounter;
     if (group->firstLimb == 0) group->firstLimb = limb;
@@ -79,8 +82,8 @@ void AddGroupLimb(KEP_Map* map, KEP_Group* group, KEP_Surface* surface, int32_t 
         const float y = host::object::GetYPositionEx(object);
         const float x = host::object::GetXPositionEx(object);
         const float* origin = g_plugin.buildOrigin;
-        host::object::OffsetLimb(object, limb, Difference(origin[0], x),
-                                 Difference(origin[1], y), Difference(origin[2], z));
+        host::object::OffsetLimb(object, limb, Difference(origin[0], x), Difference(origin[1], y),
+                                 Difference(origin[2], z));
     }
     if (const int32_t image = TextureImage(map, surface); image > 0)
         host::object::TextureLimb(object, limb, image);
@@ -157,7 +160,8 @@ void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
         KEP_Group* group = pass.list->At<KEP_Group>(pass.next++);
         // The group's pivot entity is the last pivot of the list naming it.
         if (const KEP_Entity* pivot = group->pivotEntity)
-            for (int axis = 0; axis < 3; ++axis) g_plugin.buildOrigin[axis] = pivot->position[axis];
+            for (int axis = 0; axis < 3; ++axis)
+                g_plugin.buildOrigin[axis] = pivot->position[axis];
         if (group->built) {
             Smooth(group);
             continue;

@@ -7,11 +7,11 @@
 namespace {
 
 // Layout of the host's records on i386.
-const int kObjectMeshCount = 0;      // sObject word 0: number of host meshes
-const int kObjectMeshArray = 8;      // sObject word 2: array of host mesh pointers
+const int kObjectMeshCount = 0; // sObject word 0: number of host meshes
+const int kObjectMeshArray = 8; // sObject word 2: array of host mesh pointers
 const int kMeshByte1037 = 1037;
 const int kMeshByte1040 = 1040;
-const int kMeshUnlit = 1041;         // 1 when the mesh has no lightmap stage
+const int kMeshUnlit = 1041; // 1 when the mesh has no lightmap stage
 const int kMeshStageCount = 892;
 const int kMeshStageArray = 904;
 const int kStageRecordSize = 328;

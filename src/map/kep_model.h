@@ -106,13 +106,13 @@ struct KEP_Map {
     int32_t version = 0;
     char mapDirectory[260] = {};
     int32_t objectsBuilt = 0;
-    CList groups;     // owning: default group first, then the file's groups last to first
-    CList visGroups;  // owning
-    CList lightmaps;  // owning
-    CList meshes;     // owning
-    CList entities;   // owning
-    CList textures;   // owning, in order of first use
-    CList pivots;     // reference list of KEP_Entity
+    CList groups;    // owning: default group first, then the file's groups last to first
+    CList visGroups; // owning
+    CList lightmaps; // owning
+    CList meshes;    // owning
+    CList entities;  // owning
+    CList textures;  // owning, in order of first use
+    CList pivots;    // reference list of KEP_Entity
 
     // Lookup aids beside the lists (same answers as walking them):
     // groupsByNumber[n - 1] is group number n; the default group is separate.
@@ -129,7 +129,8 @@ KEP_Group* KEP_FindGroup(int32_t groupNumber);
 // Turns a record's property text into properties; calls `onLine` with the
 // key and value buffers of every finished line (entities look at CLASSNAME
 // and AMBIENT there). Throws std::bad_alloc when memory is short.
-template <class OnLine> void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine);
+template <class OnLine>
+void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine);
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into);
 
 // The text with the ASCII letters a to z turned to upper case, as names and

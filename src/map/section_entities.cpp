@@ -7,7 +7,9 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 } // namespace
 
@@ -17,7 +19,8 @@ uint32_t KEP_ParseAmbient(const std::string& value) {
     uint32_t components[3] = {0, 0, 0};
     std::size_t at = 0;
     for (uint32_t& component : components) {
-        while (at < value.size() && IsSpace(value[at])) ++at;
+        while (at < value.size() && IsSpace(value[at]))
+            ++at;
         bool negative = false;
         if (at < value.size() && (value[at] == '-' || value[at] == '+'))
             negative = value[at++] == '-';

@@ -13,7 +13,8 @@ int KEP_DoGroups(CFile& reader) {
         group->parentGroupNumber = reader.ReadInt();
         Cstring text;
         reader.ReadString(text);
-        for (int32_t& value : group->values) value = reader.ReadInt();
+        for (int32_t& value : group->values)
+            value = reader.ReadInt();
         // Each group goes before the head: the list runs from the last read to
         // the first, and group n stands at position count - n.
         map->groups.Insert(group.get());
@@ -41,7 +42,8 @@ int KEP_DoVisGroups(CFile& reader) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_VisGroup> visGroup(KepNewRecord<KEP_VisGroup>("KEP_DoVisGroups"));
         reader.ReadString(visGroup->name);
-        for (int32_t& value : visGroup->values) value = reader.ReadInt();
+        for (int32_t& value : visGroup->values)
+            value = reader.ReadInt();
         map->visGroups.Add(visGroup.get());
         visGroup.release();
     }

@@ -26,8 +26,10 @@ int KEP_DoMeshes(CFile& reader) {
         mesh->group = group;
         Cstring text;
         reader.ReadString(text);
-        for (int32_t& value : mesh->values) value = reader.ReadInt();
-        for (float& value : mesh->position) value = reader.ReadFloat();
+        for (int32_t& value : mesh->values)
+            value = reader.ReadInt();
+        for (float& value : mesh->position)
+            value = reader.ReadFloat();
         if (map->version == 5) {
             const int32_t visGroup = reader.ReadInt();
             if (visGroup > 0) mesh->visGroup = map->visGroups.At<KEP_VisGroup>(visGroup - 1);
@@ -54,7 +56,8 @@ int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
         surface->textureIndex = KEP_FindTexture(textureName);
         const int32_t lightmapNumber = reader.ReadInt();
         surface->lightmapIndex = lightmapNumber > 0 ? lightmapNumber - 1 : -1;
-        for (float& value : surface->values) value = reader.ReadFloat();
+        for (float& value : surface->values)
+            value = reader.ReadFloat();
         const int32_t vertexCount = reader.ReadInt();
         const int32_t triangleCount = reader.ReadInt();
         const int32_t lineCount = reader.ReadInt();
@@ -72,10 +75,14 @@ int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
 int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Vertex> vertex(KepNewRecord<KEP_Vertex>("KEP_DoVertices"));
-        for (float& value : vertex->position) value = reader.ReadFloat();
-        for (float& value : vertex->normal) value = -reader.ReadFloat();
-        for (int32_t& value : vertex->colour) value = reader.ReadInt();
-        for (float& value : vertex->texture) value = -reader.ReadFloat();
+        for (float& value : vertex->position)
+            value = reader.ReadFloat();
+        for (float& value : vertex->normal)
+            value = -reader.ReadFloat();
+        for (int32_t& value : vertex->colour)
+            value = reader.ReadInt();
+        for (float& value : vertex->texture)
+            value = -reader.ReadFloat();
         vertex->textureW = reader.ReadFloat();
         vertex->lightmap[0] = reader.ReadFloat();
         vertex->lightmap[1] = -reader.ReadFloat();
@@ -89,7 +96,8 @@ int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
 int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Triangle> triangle(KepNewRecord<KEP_Triangle>("KEP_DoTriangles"));
-        for (KEP_Vertex*& corner : triangle->corners) corner = VertexAt(surface, reader.ReadInt());
+        for (KEP_Vertex*& corner : triangle->corners)
+            corner = VertexAt(surface, reader.ReadInt());
         surface->triangles.Add(triangle.get());
         triangle.release();
     }
@@ -99,7 +107,8 @@ int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count) {
 int KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Line> line(KepNewRecord<KEP_Line>("KEP_DoLines"));
-        for (KEP_Vertex*& end : line->ends) end = VertexAt(surface, reader.ReadInt());
+        for (KEP_Vertex*& end : line->ends)
+            end = VertexAt(surface, reader.ReadInt());
         surface->lines.Add(line.get());
         line.release();
     }

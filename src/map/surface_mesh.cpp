@@ -58,7 +58,8 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
                                     host::object::GetYPositionEx(group->object),
                                     host::object::GetZPositionEx(group->object)};
                 if (group->ownsObject)
-                    for (int axis = 0; axis < 3; ++axis) base[axis] = p[axis];
+                    for (int axis = 0; axis < 3; ++axis)
+                        base[axis] = p[axis];
             }
             for (int axis = 0; axis < 3; ++axis)
                 WriteMemblockFloat(kMeshMemblock, at + 4 * axis,

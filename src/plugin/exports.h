@@ -53,9 +53,8 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GetMeshIndex(int32_t object);
 // Property queries.
 KEP_EXPORT int32_t KEP_CDECL KEP_Flags(int32_t component, int32_t index);
 KEP_EXPORT int32_t KEP_CDECL KEP_PropertyCount(int32_t component, int32_t index);
-KEP_EXPORT char* KEP_CDECL KEP_Property(char* previous, int32_t component,
-                                        int32_t propertyOrValue, int32_t componentIndex,
-                                        int32_t propertyIndex);
+KEP_EXPORT char* KEP_CDECL KEP_Property(char* previous, int32_t component, int32_t propertyOrValue,
+                                        int32_t componentIndex, int32_t propertyIndex);
 KEP_EXPORT char* KEP_CDECL KEP_PropertyByKey(char* previous, int32_t component,
                                              int32_t componentIndex, const char* key);
 KEP_EXPORT int32_t KEP_CDECL KEPCPP_Property(char* buffer, int32_t component,

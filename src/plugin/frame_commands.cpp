@@ -17,12 +17,13 @@ KEP_EXPORT void KEP_CDECL Constructor() {
     g_plugin.mapOffset[0] = g_plugin.mapOffset[1] = g_plugin.mapOffset[2] = 0.0f;
 }
 
-KEP_EXPORT int32_t KEP_CDECL KEP_GetLastError() { return g_plugin.lastErrorCode; }
+KEP_EXPORT int32_t KEP_CDECL KEP_GetLastError() {
+    return g_plugin.lastErrorCode;
+}
 
 KEP_EXPORT char* KEP_CDECL KEP_GetLastErrorText(char* previous) {
-    return Guarded<char*>(nullptr, [&] {
-        return ReturnHostString(previous, g_plugin.lastErrorText.CStr());
-    });
+    return Guarded<char*>(
+        nullptr, [&] { return ReturnHostString(previous, g_plugin.lastErrorText.CStr()); });
 }
 
 KEP_EXPORT char* KEP_CDECL KEP_Version(char* previous) {
@@ -30,7 +31,9 @@ KEP_EXPORT char* KEP_CDECL KEP_Version(char* previous) {
     return Guarded<char*>(nullptr, [&] { return ReturnHostString(previous, kVersionText); });
 }
 
-KEP_EXPORT void KEP_CDECL KEP_Break() { platform::BreakIfDebuggerAttached(); }
+KEP_EXPORT void KEP_CDECL KEP_Break() {
+    platform::BreakIfDebuggerAttached();
+}
 
 KEP_EXPORT void KEP_CDECL KEP_InitialObject(int32_t number) {
     ResetLastError();
@@ -54,7 +57,9 @@ KEP_EXPORT void KEP_CDECL KEP_MapOffset(float x, float y, float z) {
     g_plugin.mapOffset[2] = z;
 }
 
-KEP_EXPORT void KEP_CDECL KEP_MediaIncluded(int32_t flag) { g_plugin.mediaIncluded = flag; }
+KEP_EXPORT void KEP_CDECL KEP_MediaIncluded(int32_t flag) {
+    g_plugin.mediaIncluded = flag;
+}
 
 KEP_EXPORT void KEP_CDECL KEP_SetAmbient(int32_t colour) {
     g_plugin.ambientColour = static_cast<uint32_t>(colour);

@@ -15,9 +15,12 @@ void ResetPluginAndHost() {
     // The builder's limb counter and origin outlive maps by design; each test
     // starts from the values a freshly loaded plug-in has.
     g_plugin.limbCounter = 1;
-    for (float& axis : g_plugin.buildOrigin) axis = 0.0f;
+    for (float& axis : g_plugin.buildOrigin)
+        axis = 0.0f;
     Constructor();
     simhost::Reset();
 }
 
-std::string LastErrorText() { return g_plugin.lastErrorText.CStr(); }
+std::string LastErrorText() {
+    return g_plugin.lastErrorText.CStr();
+}

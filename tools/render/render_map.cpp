@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto triangles = simhost::VisibleWorldTriangles();
-    const kepr::Picture picture = kepr::Render(triangles, kepr::FrameTriangles(triangles), 640, 480);
+    const kepr::Picture picture =
+        kepr::Render(triangles, kepr::FrameTriangles(triangles), 640, 480);
     const bool written = kepr::WritePng(argv[3], picture);
     std::printf("%zu triangles drawn into %s\n", triangles.size(), argv[3]);
     destructor();

@@ -19,8 +19,12 @@
 namespace kepr {
 namespace {
 
-Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3 Sub(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+double Dot(Vec3 a, Vec3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 Vec3 Cross(Vec3 a, Vec3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -37,8 +41,8 @@ class ImageCache {
         auto it = m_images.find(number);
         if (it == m_images.end()) {
             simhost::ImageContent content;
-            const bool found = simhost::ReadImage(number, &content) && content.width > 0 &&
-                               content.height > 0;
+            const bool found =
+                simhost::ReadImage(number, &content) && content.width > 0 && content.height > 0;
             it = m_images.emplace(number, found ? content : simhost::ImageContent{}).first;
         }
         return it->second.width > 0 ? &it->second : nullptr;
@@ -115,9 +119,9 @@ Picture Render(const std::vector<simhost::WorldTriangle>& triangles, const Camer
         Projected corner[3];
         bool visible = true;
         for (int i = 0; i < 3; ++i) {
-            const Vec3 p = Sub({triangle.position[i].x, triangle.position[i].y,
-                                triangle.position[i].z},
-                               camera.eye);
+            const Vec3 p =
+                Sub({triangle.position[i].x, triangle.position[i].y, triangle.position[i].z},
+                    camera.eye);
             const double depth = Dot(p, forward);
             if (depth < nearPlane) visible = false; // no clipping: skip what crosses the eye
             corner[i] = {width / 2.0 + focal * Dot(p, right) / depth,
@@ -130,14 +134,16 @@ Picture Render(const std::vector<simhost::WorldTriangle>& triangles, const Camer
         const simhost::ImageContent* texture = images.Find(triangle.stage0Image);
         const simhost::ImageContent* lightmap = images.Find(triangle.stage1Image);
 
-        const int minX = std::max(0, static_cast<int>(std::floor(
-                                         std::min({corner[0].x, corner[1].x, corner[2].x}))));
-        const int maxX = std::min(width - 1, static_cast<int>(std::ceil(std::max(
-                                                 {corner[0].x, corner[1].x, corner[2].x}))));
-        const int minY = std::max(0, static_cast<int>(std::floor(
-                                         std::min({corner[0].y, corner[1].y, corner[2].y}))));
-        const int maxY = std::min(height - 1, static_cast<int>(std::ceil(std::max(
-                                                  {corner[0].y, corner[1].y, corner[2].y}))));
+        const int minX = std::max(
+            0, static_cast<int>(std::floor(std::min({corner[0].x, corner[1].x, corner[2].x}))));
+        const int maxX = std::min(
+            width - 1,
+            static_cast<int>(std::ceil(std::max({corner[0].x, corner[1].x, corner[2].x}))));
+        const int minY = std::max(
+            0, static_cast<int>(std::floor(std::min({corner[0].y, corner[1].y, corner[2].y}))));
+        const int maxY = std::min(
+            height - 1,
+            static_cast<int>(std::ceil(std::max({corner[0].y, corner[1].y, corner[2].y}))));
         for (int y = minY; y <= maxY; ++y) {
             for (int x = minX; x <= maxX; ++x) {
                 const double px = x + 0.5, py = y + 0.5;
@@ -150,8 +156,10 @@ Picture Render(const std::vector<simhost::WorldTriangle>& triangles, const Camer
                 if (w[0] < 0 || w[1] < 0 || w[2] < 0) continue;
                 // Perspective-correct weights.
                 double inverse = 0, pw[3];
-                for (int i = 0; i < 3; ++i) inverse += pw[i] = w[i] / corner[i].depth;
-                for (double& value : pw) value /= inverse;
+                for (int i = 0; i < 3; ++i)
+                    inverse += pw[i] = w[i] / corner[i].depth;
+                for (double& value : pw)
+                    value /= inverse;
                 const double depth = 1.0 / inverse;
                 double& stored = depthBuffer[static_cast<std::size_t>(y) * width + x];
                 if (depth >= stored) continue;
@@ -176,7 +184,8 @@ Picture Render(const std::vector<simhost::WorldTriangle>& triangles, const Camer
                         colour[c] = std::min(255.0, colour[c] * light[c] * 2.0 / 255.0);
                 }
                 uint8_t* out = &picture.rgb[(static_cast<std::size_t>(y) * width + x) * 3];
-                for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(colour[c]);
+                for (int c = 0; c < 3; ++c)
+                    out[c] = static_cast<uint8_t>(colour[c]);
             }
         }
     }

@@ -43,8 +43,8 @@ kepw::Vertex MakeVertex(P3 p, P3 normal, float u, float v, float lu, float lv) {
 
 // A quad p0 p1 p2 p3 with texture coordinates from a world-units-per-tile scale
 // and lightmap coordinates spread over the whole lightmap.
-kepw::Surface Quad(const std::string& texture, int lightmap, P3 p0, P3 p1, P3 p2, P3 p3,
-                   P3 normal, float tile) {
+kepw::Surface Quad(const std::string& texture, int lightmap, P3 p0, P3 p1, P3 p2, P3 p3, P3 normal,
+                   float tile) {
     kepw::Surface surface;
     surface.texture = texture;
     surface.lightmap = lightmap;
@@ -79,7 +79,8 @@ using Texels = std::vector<uint8_t>;
 bool WriteTexture(const std::string& path, int size, void (*shade)(int, int, uint8_t*)) {
     Texels rgb(static_cast<std::size_t>(size) * size * 3);
     for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) shade(x, y, &rgb[(static_cast<std::size_t>(y) * size + x) * 3]);
+        for (int x = 0; x < size; ++x)
+            shade(x, y, &rgb[(static_cast<std::size_t>(y) * size + x) * 3]);
     return stbi_write_bmp(path.c_str(), size, size, 3, rgb.data()) != 0;
 }
 
