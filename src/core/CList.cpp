@@ -1,7 +1,25 @@
 #include "core/CList.h"
 
+#include <utility>
+
+void CList::PushFront(const Node& node) {
+    if (m_front == 0) {
+        // Make room in front as large as the list, so that a run of
+        // insertions at the head costs constant time each.
+        const std::size_t count = m_nodes.size();
+        const std::size_t room = count < 4 ? 4 : count;
+        Nodes grown;
+        grown.reserve(room + count);
+        grown.resize(room);
+        grown.insert(grown.end(), m_nodes.begin(), m_nodes.end());
+        m_nodes.swap(grown);
+        m_front = room;
+    }
+    m_nodes[--m_front] = node;
+}
+
 bool CList::Add(void* item, uint32_t tag) {
-    if (m_nodes.empty()) {
+    if (Count() == 0) {
         m_nodes.push_back({item, tag});
         m_cursor = 0;
         return true;
@@ -11,42 +29,45 @@ bool CList::Add(void* item, uint32_t tag) {
     if (at == Count())
         m_nodes.push_back({item, tag});
     else
-        m_nodes.insert(m_nodes.begin() + at, Node{item, tag});
+        m_nodes.insert(m_nodes.begin() + static_cast<std::ptrdiff_t>(m_front) + at,
+                       Node{item, tag});
     m_cursor = at;
     return true;
 }
 
 bool CList::Insert(void* item, uint32_t tag) {
-    if (m_nodes.empty()) return Add(item, tag);
+    if (Count() == 0) return Add(item, tag);
     if (m_cursor < 0) m_cursor = 0;
     if (m_cursor == 0)
-        m_nodes.push_front({item, tag});
+        PushFront({item, tag});
     else
-        m_nodes.insert(m_nodes.begin() + m_cursor, Node{item, tag});
+        m_nodes.insert(m_nodes.begin() + static_cast<std::ptrdiff_t>(m_front) + m_cursor,
+                       Node{item, tag});
     // The new node now sits at the old cursor index and is current.
     return true;
 }
 
 bool CList::Remove(bool deleteItem) {
-    if (m_nodes.empty() || m_cursor < 0) return false;
-    if (deleteItem) KepRelease(m_nodes[static_cast<std::size_t>(m_cursor)].item);
-    m_nodes.erase(m_nodes.begin() + m_cursor);
+    if (Count() == 0 || m_cursor < 0) return false;
+    if (deleteItem) KepRelease(NodeAt(m_cursor).item);
+    m_nodes.erase(m_nodes.begin() + static_cast<std::ptrdiff_t>(m_front) + m_cursor);
     // The follower moves into the removed index; past the end, the node before.
     if (m_cursor >= Count()) m_cursor = Count() - 1;
+    if (Count() == 0) Clear(false);
     return true;
 }
 
 void CList::Clear(bool deleteItems) {
     if (deleteItems)
-        for (Node& node : m_nodes)
-            KepRelease(node.item);
-    m_nodes.clear();
-    m_nodes.shrink_to_fit();
+        for (int32_t i = 0; i < Count(); ++i)
+            KepRelease(NodeAt(i).item);
+    Nodes().swap(m_nodes); // gives the memory back
+    m_front = 0;
     m_cursor = -1;
 }
 
 bool CList::First() {
-    m_cursor = m_nodes.empty() ? -1 : 0;
+    m_cursor = Count() == 0 ? -1 : 0;
     return m_cursor == 0;
 }
 

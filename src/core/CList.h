@@ -2,15 +2,16 @@
 // cursor. It owns its nodes, never its items (unless told to release them).
 //
 // The cursor rules are those of a singly linked list with a current node, but
-// the nodes live in a deque so that index access and insertion at either end
-// are constant time: loading stays linear however large the map.
+// the nodes live in one array with spare room kept in front, so that index
+// access and insertion at either end are constant time (loading stays linear
+// however large the map) and an empty list takes no memory at all.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "core/memory.h"
 
@@ -47,12 +48,11 @@ class CList {
     void* GetAt(int32_t index);
     int32_t GetCurrentIndex() const { return m_cursor; }
 
-    int32_t Count() const { return static_cast<int32_t>(m_nodes.size()); }
+    int32_t Count() const { return static_cast<int32_t>(m_nodes.size() - m_front); }
 
     // Read access that leaves the cursor alone, for the plug-in's own walks.
     void* ItemAt(int32_t index) const {
-        return index >= 0 && index < Count() ? m_nodes[static_cast<std::size_t>(index)].item
-                                             : nullptr;
+        return index >= 0 && index < Count() ? NodeAt(index).item : nullptr;
     }
     template <class T> T* At(int32_t index) const { return static_cast<T*>(ItemAt(index)); }
 
@@ -61,6 +61,14 @@ class CList {
         void* item;
         uint32_t tag;
     };
-    std::deque<Node, KepListAllocator<Node>> m_nodes;
+    using Nodes = std::vector<Node, KepListAllocator<Node>>;
+
+    const Node& NodeAt(int32_t index) const {
+        return m_nodes[m_front + static_cast<std::size_t>(index)];
+    }
+    void PushFront(const Node& node);
+
+    Nodes m_nodes; // the list is m_nodes[m_front] onwards
+    std::size_t m_front = 0;
     int32_t m_cursor = -1; // index of the current node, -1 for none
 };
