@@ -45,8 +45,7 @@ int KEP_DoEntities(CFile& reader) {
         reader.ReadString(text);
         for (int axis = 0; axis < 3; ++axis)
             entity->position[axis] = reader.ReadFloat() + g_plugin.mapOffset[axis];
-        map->entities.Add(entity.get());
-        KEP_Entity* added = entity.release();
+        KEP_Entity* added = KepHandOver(map->entities, entity);
 
         KEP_ParseProperties(text, added->properties,
                             [&](const std::string& key, const std::string& value) {

@@ -44,8 +44,7 @@ int KEP_DoVisGroups(CFile& reader) {
         reader.ReadString(visGroup->name);
         for (int32_t& value : visGroup->values)
             value = reader.ReadInt();
-        map->visGroups.Add(visGroup.get());
-        visGroup.release();
+        KepHandOver(map->visGroups, visGroup);
     }
     return 1;
 }

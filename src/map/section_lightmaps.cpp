@@ -23,8 +23,7 @@ int KEP_DoLightmaps(CFile& reader) {
 
         if (width <= 0 || height <= 0) {
             // No pixels to read and no image to make: image number 0.
-            map->lightmaps.Add(lightmap.get());
-            lightmap.release();
+            KepHandOver(map->lightmaps, lightmap);
             continue;
         }
         // The pixels must be there before the host is asked for memory.
@@ -47,8 +46,7 @@ int KEP_DoLightmaps(CFile& reader) {
 
         const int32_t image = KEP_FreeImageNumber();
         lightmap->image = image;
-        map->lightmaps.Add(lightmap.get());
-        KEP_Lightmap* added = lightmap.release();
+        KEP_Lightmap* added = KepHandOver(map->lightmaps, lightmap);
         if (image != 0) host::memblock::CreateImageFromMemblock(image, kScratchMemblock);
         host::memblock::DeleteMemblock(kScratchMemblock);
         // An image number is handed out only once the host holds the image.

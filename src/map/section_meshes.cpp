@@ -36,8 +36,7 @@ int KEP_DoMeshes(CFile& reader) {
         }
         // The mesh joins its group's list and the map's list together, so a
         // failure never leaves a group pointing at a freed mesh.
-        map->meshes.Add(mesh.get());
-        KEP_Mesh* added = mesh.release();
+        KEP_Mesh* added = KepHandOver(map->meshes, mesh);
         if (group) group->meshes.Add(added);
         KEP_ParseProperties(text, added->properties);
         KEP_DoSurfaces(added, reader);
@@ -66,8 +65,7 @@ int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
         KEP_DoLines(surface.get(), reader, lineCount);
         // A CAULK surface is read whole and then dropped.
         if (surface->textureIndex == -1) continue;
-        mesh->surfaces.Add(surface.get());
-        surface.release();
+        KepHandOver(mesh->surfaces, surface);
     }
     return 1;
 }
@@ -87,8 +85,7 @@ int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
         vertex->lightmap[0] = reader.ReadFloat();
         vertex->lightmap[1] = -reader.ReadFloat();
         vertex->lightmapW = reader.ReadFloat();
-        surface->vertices.Add(vertex.get());
-        vertex.release();
+        KepHandOver(surface->vertices, vertex);
     }
     return 1;
 }
@@ -98,8 +95,7 @@ int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count) {
         KepPending<KEP_Triangle> triangle(KepNewRecord<KEP_Triangle>("KEP_DoTriangles"));
         for (KEP_Vertex*& corner : triangle->corners)
             corner = VertexAt(surface, reader.ReadInt());
-        surface->triangles.Add(triangle.get());
-        triangle.release();
+        KepHandOver(surface->triangles, triangle);
     }
     return 1;
 }
@@ -109,8 +105,7 @@ int KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count) {
         KepPending<KEP_Line> line(KepNewRecord<KEP_Line>("KEP_DoLines"));
         for (KEP_Vertex*& end : line->ends)
             end = VertexAt(surface, reader.ReadInt());
-        surface->lines.Add(line.get());
-        line.release();
+        KepHandOver(surface->lines, line);
     }
     return 1;
 }

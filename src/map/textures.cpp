@@ -35,8 +35,7 @@ int32_t KEP_AddTexture(const Cstring& name) {
 
     // New textures always go to the end: indices of earlier ones never move.
     map->textures.SetCurrent(-1);
-    map->textures.Add(texture.get());
-    KEP_TextureInfo* added = texture.release();
+    KEP_TextureInfo* added = KepHandOver(map->textures, texture);
 
     const int32_t image = KEP_FreeImageNumber();
     if (image != 0) {
