@@ -1,5 +1,6 @@
 # Front door: `make` builds both targets, `make test` builds and runs every
-# test (sanitizer build included), `make demo` shows the plug-in at work.
+# test (sanitizer build included), `make demo` shows the plug-in at work,
+# `make package` writes the release zip into dist/.
 BUILD      := build
 LINUX_DIR  := $(BUILD)/linux-i386
 WIN_DIR    := $(BUILD)/windows
@@ -7,7 +8,7 @@ ASAN_DIR   := $(BUILD)/linux-i386-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps linux windows asan test test-fast demo format clean
+.PHONY: all deps linux windows asan package test test-fast demo format clean
 
 all: linux windows
 
@@ -30,13 +31,16 @@ asan: deps
 	    -DKEP_SANITIZE=ON
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
-test: all asan
+package: windows
+	cmake --build $(WIN_DIR) --target kep_package
+
+test: all asan package
 	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
 	    ctest --test-dir $(LINUX_DIR) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
 	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 
-test-fast: linux windows
+test-fast: linux windows package
 	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
 	    ctest --test-dir $(LINUX_DIR) --output-on-failure -j $(JOBS)
 
