@@ -17,93 +17,16 @@ from urllib.parse import unquote
 SOURCE = os.environ["KEP_SOURCE_DIR"]
 TREE = os.environ["KEP_RELEASE_TREE"]
 sys.path.insert(0, os.path.join(SOURCE, "scripts"))
+import check_dba  # noqa: E402
 import kep_reference as ref  # noqa: E402
 
 TABLE = ref.read_command_table(os.path.join(SOURCE, "src", "plugin", "command_table.inc"))
 REFERENCE = ref.read_reference(os.path.join(SOURCE, "docs", "commands.txt"))
 HELP = os.path.join(TREE, "Help", *ref.HELP_FOLDER.split("/"))
 
-TOKEN = re.compile(r'\s*(?:("[^"]*")|([A-Za-z_][A-Za-z0-9_]*[$#]?)|(\d+\.?\d*|\.\d+)|(\S))')
 
-
-def statements(source):
-    """The statements of a script as token lists, comments and strings kept out."""
-    in_block = False
-    for line in source.splitlines():
-        words = line.strip().split(None, 1)
-        first = words[0].lower() if words else ""
-        if in_block or first == "remstart":
-            in_block = first != "remend"
-            continue
-        tokens = []
-        for string, word, number, mark in TOKEN.findall(line.split("`", 1)[0]):
-            if word.lower() == "rem":
-                break
-            tokens.append(("string", string) if string else ("word", word) if word
-                          else ("number", number) if number else ("mark", mark))
-            if mark == ":":
-                tokens.pop()
-                yield tokens
-                tokens = []
-        yield tokens
-
-
-def argument_count(tokens, start, bracketed):
-    """Counts the top-level arguments from tokens[start]."""
-    depth, count, seen = 0, 0, False
-    for kind, text in tokens[start:]:
-        if kind == "word" and text.lower() == "else" and depth == 0 and not bracketed:
-            break
-        if text == "(":
-            depth += 1
-            if bracketed and depth == 1:
-                continue
-        elif text == ")":
-            depth -= 1
-            if bracketed and depth == 0:
-                break
-        elif text == "," and depth == (1 if bracketed else 0):
-            count += 1
-            continue
-        seen = True
-    return count + 1 if seen else 0
-
-
-def misused_commands(source):
-    """Every KEP command word in a script that the command table does not take
-    as written: unknown names, a dollar sign on a string command, the wrong
-    number of arguments."""
-    rows = {tuple(row.name.split()): row for row in TABLE}
-    longest = max(len(words) for words in rows)
-    problems = []
-    for tokens in statements(source):
-        words = [text.upper() if kind == "word" else None for kind, text in tokens]
-        i = 0
-        while i < len(tokens):
-            found = None
-            for n in range(min(longest, len(tokens) - i), 0, -1):
-                name = tuple(w.rstrip("$#") if w else "" for w in words[i:i + n])
-                if name in rows:
-                    found = (n, rows[name])
-                    break
-            if not found:
-                if words[i] and words[i].rstrip("$#") == "KEP":
-                    problems.append("unknown command at: " + " ".join(t for _, t in tokens[i:i + 5]))
-                i += 1
-                continue
-            n, row = found
-            written = " ".join(t for _, t in tokens[i:i + n])
-            if words[i + n - 1][-1] in "$#":
-                problems.append("%s: written with a type sign" % written)
-            after = i + n
-            bracketed = row.returns is not None
-            if bracketed and (after >= len(tokens) or tokens[after][1] != "("):
-                problems.append("%s: a function without brackets" % written)
-            elif argument_count(tokens, after, bracketed) != len(row.params):
-                problems.append("%s: %d arguments, the table takes %d"
-                                % (written, argument_count(tokens, after, bracketed), len(row.params)))
-            i = after
-    return problems
+def misused_commands(script):
+    return check_dba.problems_in(script, TABLE)
 
 
 class Reference(unittest.TestCase):
