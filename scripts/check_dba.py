@@ -3,7 +3,7 @@
 every KEP command they use must be a command of the table, written without a
 type sign, with brackets when it returns a value, and with as many arguments
 as the table takes. The host's compiler refuses a script that breaks any of
-these, with a message that does not always say where.
+these.
 
   check_dba.py [--table src/plugin/command_table.inc] program.dba ...
 
@@ -77,7 +77,8 @@ def problems_in(source, table):
                       if tuple(w.rstrip("$#") for w in words[i:i + n]) in rows), 0)
             if not n:
                 if words[i].rstrip("$#") == "KEP":
-                    problems.append("unknown command at: " + " ".join(t for _, t in tokens[i:i + 5]))
+                    near = " ".join(t for _, t in tokens[i:i + 5])
+                    problems.append("unknown command at: " + near)
                 i += 1
                 continue
             row = rows[tuple(w.rstrip("$#") for w in words[i:i + n])]
@@ -98,8 +99,9 @@ def problems_in(source, table):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--table", default=os.path.join(here, "..", "src", "plugin", "command_table.inc"))
-    parser.add_argument("programs", nargs="+", metavar="program.dba")
+    parser.add_argument("--table", help="the command table (default: the one beside this script)",
+                        default=os.path.join(here, "..", "src", "plugin", "command_table.inc"))
+    parser.add_argument("programs", nargs="+", metavar="program.dba", help="programs to check")
     args = parser.parse_args()
     table = ref.read_command_table(args.table)
     found = 0

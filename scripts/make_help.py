@@ -43,7 +43,8 @@ def page(title, body):
     return (
         '<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">\n'
         "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
-        "<title>%s</title>\n<style type=\"text/css\">\n%s\n</style></head>\n<body>\n%s</body></html>\n"
+        "<title>%s</title>\n<style type=\"text/css\">\n%s\n</style></head>\n"
+        "<body>\n%s</body></html>\n"
         % (html.escape(title), STYLE, body)
     )
 
@@ -62,7 +63,8 @@ def rows(pairs, headings):
 
 def command_page(command, families):
     parts = [
-        '<p class="nav">%s &gt; %s</p>\n' % (link("../index.htm", "KEPImport"), families[command.family]),
+        '<p class="nav">%s &gt; %s</p>\n'
+        % (link("../index.htm", "KEPImport"), html.escape(families[command.family])),
         "<h1>%s</h1>\n<p>%s</p>\n" % (html.escape(command.name), inline(command.get("summary"))),
         "<h2>SYNTAX</h2>\n<p class=\"syntax\">%s</p>\n" % html.escape(command.syntax()),
     ]
@@ -77,7 +79,8 @@ def command_page(command, families):
             "<h2>ERRORS</h2>\n<p>A failure sets KEP ERROR() to 0 and KEP ERROR TEXT() to:</p>\n"
             + rows(command.pairs("errors"), ("Message", "When"))
         )
-    parts.append("<h2>EXAMPLE</h2>\n<pre>%s</pre>\n" % html.escape(command.get("example"), quote=False))
+    example = html.escape(command.get("example"), quote=False)
+    parts.append("<h2>EXAMPLE</h2>\n<pre>%s</pre>\n" % example)
     see = [link(ref.help_file(name), name) for name in command.see_also]
     see.append(link("../index.htm", "KEPImport command index"))
     parts.append("<h2>SEE ALSO</h2>\n<p>%s</p>\n" % ", ".join(see))
@@ -99,7 +102,8 @@ def index_page(reference):
                 )
         parts.append("</table>\n")
     components = [line.split("|") for line in guide.get("components").splitlines()]
-    parts.append("<h2>COMPONENT CODES</h2>\n<table>\n<tr><th>Code</th><th>Component</th><th>Counts</th></tr>\n")
+    parts.append("<h2>COMPONENT CODES</h2>\n<table>\n<tr><th>Code</th><th>Component</th>"
+                 "<th>What KEP COUNT() counts</th></tr>\n")
     parts.extend(
         "<tr>%s</tr>\n" % "".join("<td>%s</td>" % inline(cell.strip()) for cell in cells)
         for cells in components
@@ -114,7 +118,8 @@ def keywords(reference, rows_in_table_order):
     lines = ["[KEYWORDS]"]
     for row in rows_in_table_order:
         command = by_name[row.name]
-        lines.append("%s=%s=%s" % (command.name, ref.help_path(command.name), command.keyword_parameters()))
+        lines.append("%s=%s=%s" % (command.name, ref.help_path(command.name),
+                                   command.keyword_parameters()))
     return "\r\n".join(lines) + "\r\n"
 
 

@@ -36,7 +36,8 @@ class Reference(unittest.TestCase):
         drifts = {
             "a row the reference lacks": ref.Row(99, "KEP NEW THING", None, []),
             "a parameter more": ref.Row(1, "LOAD KEP", load.returns, load.params + [ref.INTEGER]),
-            "another parameter type": ref.Row(1, "LOAD KEP", load.returns, [ref.FLOAT, ref.INTEGER]),
+            "another parameter type": ref.Row(1, "LOAD KEP", load.returns,
+                                              [ref.FLOAT, ref.INTEGER]),
             "another result": ref.Row(1, "LOAD KEP", ref.STRING, load.params),
         }
         for what, row in drifts.items():
@@ -112,7 +113,8 @@ class Examples(unittest.TestCase):
         }
         for script, problem in cases.items():
             self.assertTrue(any(problem in p for p in misused_commands(script)), script)
-        self.assertEqual(misused_commands('rem KEP FOO\nPRINT "KEP FOO"\nKEP CLEAR : KEP HIDE 1'), [])
+        clean = 'rem KEP FOO\nPRINT "KEP FOO"\nKEP CLEAR : KEP HIDE 1'
+        self.assertEqual(misused_commands(clean), [])
 
     def test_example_programs_and_help_examples_use_the_commands_as_the_table_takes_them(self):
         programs = sorted(glob.glob(os.path.join(SOURCE, "examples", "dbpro", "*.dba")))

@@ -39,7 +39,8 @@ class Package(unittest.TestCase):
             "Help/addoncommands/KEPImport/index.htm",
             "README.txt",
         }
-        expected |= {"Help/addoncommands/KEPImport/commands/" + ref.help_file(row.name) for row in TABLE}
+        pages = "Help/addoncommands/KEPImport/commands/"
+        expected |= {pages + ref.help_file(row.name) for row in TABLE}
         for part in ("dbpro", "sample"):
             for path in glob.glob(os.path.join(SOURCE, "examples", part, "*")):
                 expected.add("Examples/KEPImport/%s/%s" % (part, os.path.basename(path)))
