@@ -13,8 +13,8 @@ int32_t SceneTest::Load(const kepw::Map& map, int32_t lightmapFlag) {
     std::set<std::string> textures;
     for (const kepw::Mesh& mesh : map.meshes)
         for (const kepw::Surface& surface : mesh.surfaces)
-            if (!surface.texture.empty() && textures.insert(surface.texture).second)
-                WriteImageFile(m_dir.Place(surface.texture));
+            if (!surface.textureName.empty() && textures.insert(surface.textureName).second)
+                WriteImageFile(m_dir.Place(surface.textureName));
     ScopedWorkingDir inDir(m_dir.Path());
     PutBytesInMemblock(kMapMemblock, kepw::Write(map));
     return KEP_MakeKEPFromMemblock(kMapMemblock, lightmapFlag);
@@ -22,8 +22,8 @@ int32_t SceneTest::Load(const kepw::Map& map, int32_t lightmapFlag) {
 
 kepw::Surface OneTriangle(const std::string& texture, int32_t lightmap, float x, float y, float z) {
     kepw::Surface s;
-    s.texture = texture;
-    s.lightmap = lightmap;
+    s.textureName = texture;
+    s.lightmapNumber = lightmap;
     for (int32_t n = 1; n <= 3; ++n) {
         const float f = static_cast<float>(n);
         s.vertices.push_back({{x + (n == 2 ? 1 : 0), y + (n == 3 ? 1 : 0), z},

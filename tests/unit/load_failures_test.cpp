@@ -27,7 +27,7 @@ kepw::Map SmallCompleteMap(int32_t version) {
     map.visGroups = {{"vis", {1, 2, 3, 4}}};
     map.lightmaps = {kepw::PatternLightmap(2, 2, 5)};
     map.meshes = {{}};
-    map.meshes[0].group = 2;
+    map.meshes[0].groupNumber = 2;
     map.meshes[0].surfaces = {kepw::TriangleSurface("t.bmp", 1), kepw::TriangleSurface("caulk", 0),
                               kepw::TriangleSurface("u.bmp", 0)};
     map.meshes[0].surfaces[0].lines = {{0, 2}};

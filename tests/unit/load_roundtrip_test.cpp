@@ -64,17 +64,17 @@ kepw::Map RichMap(int32_t version) {
     wall.lines = {{2, 0}, {3, 1}};
     map.meshes.resize(4);
     map.meshes[0].flags = 5;
-    map.meshes[0].group = map.meshes[0].visGroup = 2;
+    map.meshes[0].groupNumber = map.meshes[0].visGroupNumber = 2;
     map.meshes[0].position = {1.5f, -2.0f, 3.0f};
     map.meshes[0].surfaces = {wall, TriangleSurface("common/caulk", 1),
                               TriangleSurface("WALL.BMP", 0)};
-    map.meshes[1].visGroup = 3;
+    map.meshes[1].visGroupNumber = 3;
     map.meshes[1].surfaces = {TriangleSurface("tex/floor.png", 1),
                               TriangleSurface("Tex/Floor.PNG", INT_MIN)};
-    map.meshes[2].group = map.meshes[2].visGroup = INT_MIN;
+    map.meshes[2].groupNumber = map.meshes[2].visGroupNumber = INT_MIN;
     map.meshes[2].surfaces = {TriangleSurface("CAULK", 1), TriangleSurface("xCaUlKy.bmp", 0)};
-    map.meshes[3].group = 2;
-    map.meshes[3].visGroup = 1;
+    map.meshes[3].groupNumber = 2;
+    map.meshes[3].visGroupNumber = 1;
     map.entities = {{1, 1, "classname=Pivot\nname=door1", {1.0f, 2.0f, 3.0f}},
                     {0, 0, "CLASSNAME=light\nAMBIENT=300 32", {}},
                     {5, 1, "ClassName=\"PIVOT\"", {4.0f, 5.0f, 6.0f}},

@@ -116,10 +116,10 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
                     EXPECT_EQ(sent.normal[k], -file.normal[k]) << v;
                 }
                 EXPECT_EQ(sent.diffuse, diffuse[order[v]]) << v;
-                EXPECT_EQ(sent.uv[0], -file.uv[0]) << v;
-                EXPECT_EQ(sent.uv[1], -file.uv[1]) << v;
-                EXPECT_EQ(sent.uv2[0], lit ? file.lightmapUv[0] : 0.0f) << v;
-                EXPECT_EQ(sent.uv2[1], lit ? -file.lightmapUv[1] : 0.0f) << v;
+                EXPECT_EQ(sent.uv[0], -file.texture[0]) << v;
+                EXPECT_EQ(sent.uv[1], -file.texture[1]) << v;
+                EXPECT_EQ(sent.uv2[0], lit ? file.lightmap[0] : 0.0f) << v;
+                EXPECT_EQ(sent.uv2[1], lit ? -file.lightmap[1] : 0.0f) << v;
             }
         }
 }

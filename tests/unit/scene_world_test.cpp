@@ -120,7 +120,7 @@ TEST_F(HostileSceneTest, MebibyteOfHostileMapBuildsQuicklyAndCleanly) {
         map.meshes.push_back(MeshOf((j * 7919) % (chain + 6), {s}));
     }
     kepw::Surface empty;
-    empty.texture = "t.bmp";
+    empty.textureName = "t.bmp";
     map.meshes.push_back(MeshOf(chain / 2, std::vector<kepw::Surface>(6000, empty)));
     ASSERT_GT(kepw::Write(map).size(), 1000000u);
 

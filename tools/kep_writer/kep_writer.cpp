@@ -51,7 +51,7 @@ void WriteGroups(ByteWriter& out, const Map& map) {
     out.Int(CountOf(map.groupCount, map.groups));
     for (const Group& g : map.groups) {
         out.Int(g.flags);
-        out.Int(g.parent);
+        out.Int(g.parentGroupNumber);
         out.String(g.properties);
         Ints(out, g.values);
     }
@@ -79,16 +79,16 @@ void WriteVertex(ByteWriter& out, const Vertex& v) {
     Floats(out, v.position);
     Floats(out, v.normal);
     Ints(out, v.colour);
-    Floats(out, v.uv);
-    out.Float(v.uvW);
-    Floats(out, v.lightmapUv);
+    Floats(out, v.texture);
+    out.Float(v.textureW);
+    Floats(out, v.lightmap);
     out.Float(v.lightmapW);
 }
 
 void WriteSurface(ByteWriter& out, const Surface& s) {
     out.Int(s.firstValue);
-    out.String(s.texture);
-    out.Int(s.lightmap);
+    out.String(s.textureName);
+    out.Int(s.lightmapNumber);
     Floats(out, s.values);
     // All three counts precede the three lists.
     out.Int(CountOf(s.vertexCount, s.vertices));
@@ -106,11 +106,11 @@ void WriteMeshes(ByteWriter& out, const Map& map) {
     out.Int(CountOf(map.meshCount, map.meshes));
     for (const Mesh& m : map.meshes) {
         out.Int(m.flags);
-        out.Int(m.group);
+        out.Int(m.groupNumber);
         out.String(m.properties);
         Ints(out, m.values);
         Floats(out, m.position);
-        if (map.version == 5) out.Int(m.visGroup);
+        if (map.version == 5) out.Int(m.visGroupNumber);
         out.Int(CountOf(m.surfaceCount, m.surfaces));
         for (const Surface& s : m.surfaces)
             WriteSurface(out, s);
@@ -120,8 +120,8 @@ void WriteMeshes(ByteWriter& out, const Map& map) {
 void WriteEntities(ByteWriter& out, const Map& map) {
     out.Int(CountOf(map.entityCount, map.entities));
     for (const Entity& e : map.entities) {
-        out.Int(e.visGroup);
-        out.Int(e.group);
+        out.Int(e.visGroupNumber);
+        out.Int(e.groupNumber);
         out.String(e.properties);
         Floats(out, e.position);
     }
@@ -169,18 +169,18 @@ Lightmap PatternLightmap(int32_t width, int32_t height, uint32_t seed) {
     return l;
 }
 
-Surface TriangleSurface(const std::string& texture, int32_t lightmap) {
+Surface TriangleSurface(const std::string& textureName, int32_t lightmapNumber) {
     Surface s;
-    s.texture = texture;
-    s.lightmap = lightmap;
+    s.textureName = textureName;
+    s.lightmapNumber = lightmapNumber;
     for (int i = 0; i < 3; ++i) {
         Vertex v;
         const float f = static_cast<float>(i);
         v.position = {f, f + 1.0f, f + 2.0f};
         v.normal = {0.0f, 1.0f, 0.0f};
         v.colour = {255, 128, i};
-        v.uv = {0.25f * f, 0.5f};
-        v.lightmapUv = {0.125f * f, 0.75f};
+        v.texture = {0.25f * f, 0.5f};
+        v.lightmap = {0.125f * f, 0.75f};
         s.vertices.push_back(v);
     }
     s.triangles.push_back({0, 1, 2});

@@ -1,4 +1,5 @@
 // Builds the bytes of a KEP map (versions 4 and 5) from a description in code.
+// Field names and order follow docs/kep-format.md.
 //
 // The description holds the values exactly as they stand in a file: nothing is
 // checked, negated or resolved, so a map can be written deliberately broken
@@ -17,7 +18,7 @@ namespace kepw {
 
 struct Group {
     int32_t flags = 0;
-    int32_t parent = 0; // parent group number, 0 for none
+    int32_t parentGroupNumber = 0; // 0 for none
     std::string properties;
     std::array<int32_t, 3> values{};
 };
@@ -41,20 +42,20 @@ struct Vertex {
     std::array<float, 3> position{};
     std::array<float, 3> normal{};
     std::array<int32_t, 3> colour{};
-    std::array<float, 2> uv{};
-    float uvW = 0.0f;
-    std::array<float, 2> lightmapUv{};
+    std::array<float, 2> texture{};
+    float textureW = 0.0f;
+    std::array<float, 2> lightmap{};
     float lightmapW = 0.0f;
 };
 
 struct Surface {
     int32_t firstValue = 0;
-    std::string texture;
-    int32_t lightmap = 0; // 1-based lightmap number, 0 for none
+    std::string textureName;
+    int32_t lightmapNumber = 0; // 1-based, 0 for none
     std::array<float, 5> values{};
     std::vector<Vertex> vertices;
-    std::vector<std::array<int32_t, 3>> triangles; // 0-based vertex indices
-    std::vector<std::array<int32_t, 2>> lines;
+    std::vector<std::array<int32_t, 3>> triangles; // corners: 0-based vertex indices
+    std::vector<std::array<int32_t, 2>> lines;     // ends: 0-based vertex indices
     // Written instead of the list sizes when set.
     std::optional<int32_t> vertexCount;
     std::optional<int32_t> triangleCount;
@@ -63,18 +64,18 @@ struct Surface {
 
 struct Mesh {
     int32_t flags = 0;
-    int32_t group = 0; // group number, 0 for the default group
+    int32_t groupNumber = 0; // 0 for the default group
     std::string properties;
     std::array<int32_t, 3> values{};
     std::array<float, 3> position{};
-    int32_t visGroup = 0; // 1-based; written for version 5 only
+    int32_t visGroupNumber = 0; // 1-based; written for version 5 only
     std::vector<Surface> surfaces;
     std::optional<int32_t> surfaceCount;
 };
 
 struct Entity {
-    int32_t visGroup = 0; // 1-based, 0 for none; written for every version
-    int32_t group = 0;
+    int32_t visGroupNumber = 0; // 1-based, 0 for none; written for every version
+    int32_t groupNumber = 0;
     std::string properties;
     std::array<float, 3> position{};
 };
@@ -130,7 +131,7 @@ Bytes WithVersion(Bytes bytes, int32_t version);
 Lightmap PatternLightmap(int32_t width, int32_t height, uint32_t seed);
 
 // A surface with three distinct vertices and one triangle over them.
-Surface TriangleSurface(const std::string& texture, int32_t lightmap);
+Surface TriangleSurface(const std::string& textureName, int32_t lightmapNumber);
 
 // Writes the bytes to a file, replacing it; false on any failure.
 bool WriteFile(const std::string& path, const Bytes& bytes);

@@ -29,8 +29,8 @@ kepw::Vertex MakeVertex(P3 p, P3 normal, float u, float v, float lu, float lv) {
     vertex.position = {p.x, p.y, p.z};
     vertex.normal = {-normal.x, -normal.y, -normal.z};
     vertex.colour = {255, 255, 255};
-    vertex.uv = {-u, -v};
-    vertex.lightmapUv = {lu, -lv};
+    vertex.texture = {-u, -v};
+    vertex.lightmap = {lu, -lv};
     return vertex;
 }
 
@@ -39,8 +39,8 @@ kepw::Vertex MakeVertex(P3 p, P3 normal, float u, float v, float lu, float lv) {
 kepw::Surface Quad(const std::string& texture, int lightmap, P3 p0, P3 p1, P3 p2, P3 p3, P3 normal,
                    float tile) {
     kepw::Surface surface;
-    surface.texture = texture;
-    surface.lightmap = lightmap;
+    surface.textureName = texture;
+    surface.lightmapNumber = lightmap;
     const P3 corners[4] = {p0, p1, p2, p3};
     const float uvs[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     const float width = std::sqrt((p1.x - p0.x) * (p1.x - p0.x) + (p1.y - p0.y) * (p1.y - p0.y) +
@@ -132,8 +132,8 @@ kepw::Map SampleMap() {
     map.lightmaps = {RoomLightmap()};
 
     kepw::Mesh room;
-    room.group = 1;
-    room.visGroup = 1;
+    room.groupNumber = 1;
+    room.visGroupNumber = 1;
     room.properties = "detail=0";
     const float h = 6.0f;
     room.surfaces = {
@@ -147,20 +147,20 @@ kepw::Map SampleMap() {
     };
 
     kepw::Mesh crate;
-    crate.group = 3;
-    crate.visGroup = 2;
+    crate.groupNumber = 3;
+    crate.visGroupNumber = 2;
     crate.properties = "material=wood";
     crate.surfaces = Box("crate.bmp", {2, 0, 1}, {4, 2, 3}, 2);
 
     kepw::Mesh lid;
-    lid.group = 2;
-    lid.visGroup = 2;
+    lid.groupNumber = 2;
+    lid.visGroupNumber = 2;
     lid.surfaces = {Quad("crate.bmp", 0, {1.8f, 2.05f, 0.8f}, {4.2f, 2.05f, 0.8f},
                          {4.2f, 2.05f, 3.2f}, {1.8f, 2.05f, 3.2f}, {0, 1, 0}, 2.4f)};
 
     kepw::Mesh pillar;
-    pillar.group = 0;
-    pillar.visGroup = 1;
+    pillar.groupNumber = 0;
+    pillar.visGroupNumber = 1;
     pillar.surfaces = Box("WALL.BMP", {-6, 0, 4}, {-5, 4, 5}, 1);
 
     map.meshes = {room, crate, lid, pillar};
