@@ -23,12 +23,6 @@ int32_t GroupIndexOf(const KEP_Group* group) {
     return group->groupNumber - 1;
 }
 
-int32_t WalkToItem(CList& list, const void* item) {
-    for (bool more = list.First(); more && list.GetCurrent(); more = list.Next())
-        if (list.GetCurrent() == item) return list.GetCurrentIndex();
-    return -1;
-}
-
 void CopyTextToBuffer(char* buffer, const char* text) {
     if (!buffer || !text || !*text) return;
     std::memcpy(buffer, text, std::strlen(text) + 1);

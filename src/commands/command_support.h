@@ -23,7 +23,11 @@ int32_t GroupIndexOf(const KEP_Group* group);
 // Position of `item` in `list`, walking from the head with the list's own
 // cursor (First/Next) and stopping at a null item; -1 when not found. The
 // cursor is left on the item found, or with no current node.
-int32_t WalkToItem(CList& list, const void* item);
+template <class List, class Record> int32_t WalkToItem(List& list, const Record* item) {
+    for (bool more = list.First(); more && list.GetCurrent(); more = list.Next())
+        if (list.GetCurrent() == item) return list.GetCurrentIndex();
+    return -1;
+}
 
 // Copies `text` with its terminator into a caller's buffer; an empty text
 // writes nothing at all.

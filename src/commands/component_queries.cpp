@@ -32,7 +32,7 @@ uint32_t EntityCoordinate(int32_t entityIndex, int axis) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return FloatBits(0.0f);
-    const KEP_Entity* entity = static_cast<KEP_Entity*>(map->entities.GetAt(entityIndex));
+    const KEP_Entity* entity = map->entities.GetAt(entityIndex);
     if (!entity) {
         SetLastError("Invalid entity index");
         return FloatBits(0.0f);
@@ -76,7 +76,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceCount(int32_t meshIndex) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return 0;
-    const KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetAt(meshIndex));
+    const KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
     if (!mesh) {
         SetLastError("Invalid mesh index");
         return 0;
@@ -88,12 +88,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceTexture(int32_t meshIndex, int32_t surfa
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetAt(meshIndex));
+    KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
     if (!mesh) {
         SetLastError("Invalid mesh index");
         return -1;
     }
-    const KEP_Surface* surface = static_cast<KEP_Surface*>(mesh->surfaces.GetAt(surfaceIndex));
+    const KEP_Surface* surface = mesh->surfaces.GetAt(surfaceIndex);
     if (!surface) {
         SetLastError("Invalid surface index");
         return -1;
@@ -115,7 +115,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_PivotID(int32_t entityIndex) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    const KEP_Entity* entity = static_cast<KEP_Entity*>(map->entities.GetAt(entityIndex));
+    const KEP_Entity* entity = map->entities.GetAt(entityIndex);
     if (!entity) {
         SetLastError("Invalid entity index");
         return -1;
@@ -130,10 +130,10 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GetMeshIndex(int32_t object) {
     if (!map) return -1;
     if (object <= 0) return -1;
     for (int32_t m = 0; m < map->meshes.Count(); ++m) {
-        const KEP_Mesh* mesh = map->meshes.At<KEP_Mesh>(m);
+        const KEP_Mesh* mesh = map->meshes.At(m);
         if (!mesh) continue;
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
-            const KEP_Surface* surface = mesh->surfaces.At<KEP_Surface>(s);
+            const KEP_Surface* surface = mesh->surfaces.At(s);
             if (surface && surface->builtObject == object) return m;
         }
     }

@@ -9,8 +9,8 @@ namespace {
 
 // The group index of the record at `index` of a list whose records carry a
 // group; -1 for no record, no group or the default group.
-template <class Record> int32_t GroupIndexOfRecordAt(CList& list, int32_t index) {
-    const Record* record = static_cast<Record*>(list.GetAt(index));
+template <class List> int32_t GroupIndexOfRecordAt(List& list, int32_t index) {
+    const auto* record = list.GetAt(index);
     return record ? GroupIndexOf(record->group) : -1;
 }
 
@@ -20,11 +20,11 @@ KEP_EXPORT int32_t KEP_CDECL KEP_ObjectToGroup(int32_t object) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    CList& groups = map->groups;
+    COwningList<KEP_Group>& groups = map->groups;
     // The walk starts at the second node, passing over the default group.
     groups.First();
     for (bool more = groups.Next(); more && groups.GetCurrent(); more = groups.Next()) {
-        const KEP_Group* group = static_cast<KEP_Group*>(groups.GetCurrent());
+        const KEP_Group* group = groups.GetCurrent();
         // Only the group whose own geometry made the object answers for it.
         if (group->object == object && group->ownsObject != 0 && group->meshes.Count() > 0)
             return GroupIndexOf(group);
@@ -52,17 +52,17 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GroupToPivot(int32_t groupIndex) {
 KEP_EXPORT int32_t KEP_CDECL KEP_PivotToGroup(int32_t pivot) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
-    return map ? GroupIndexOfRecordAt<KEP_Entity>(map->pivots, pivot) : -1;
+    return map ? GroupIndexOfRecordAt(map->pivots, pivot) : -1;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_MeshToGroup(int32_t mesh) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
-    return map ? GroupIndexOfRecordAt<KEP_Mesh>(map->meshes, mesh) : -1;
+    return map ? GroupIndexOfRecordAt(map->meshes, mesh) : -1;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_EntityToGroup(int32_t entity) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
-    return map ? GroupIndexOfRecordAt<KEP_Entity>(map->entities, entity) : -1;
+    return map ? GroupIndexOfRecordAt(map->entities, entity) : -1;
 }

@@ -11,9 +11,9 @@ namespace {
 
 // Makes the first map with that number current; false when none has it.
 bool SelectMap(int32_t mapNumber) {
-    CList& maps = g_plugin.maps;
+    COwningList<KEP_Map>& maps = g_plugin.maps;
     for (bool more = maps.First(); more && maps.GetCurrent(); more = maps.Next()) {
-        KEP_Map* map = static_cast<KEP_Map*>(maps.GetCurrent());
+        KEP_Map* map = maps.GetCurrent();
         if (map->mapNumber == mapNumber) {
             g_plugin.currentMap = map;
             return true;
@@ -26,7 +26,7 @@ bool SelectMap(int32_t mapNumber) {
 KEP_Map* MostRecentMap() {
     KEP_Map* latest = nullptr;
     for (int32_t i = 0; i < g_plugin.maps.Count(); ++i) {
-        KEP_Map* map = g_plugin.maps.At<KEP_Map>(i);
+        KEP_Map* map = g_plugin.maps.At(i);
         if (map && (!latest || map->mapNumber > latest->mapNumber)) latest = map;
     }
     return latest;
@@ -34,7 +34,7 @@ KEP_Map* MostRecentMap() {
 
 int32_t PositionInMapList(const KEP_Map* map) {
     for (int32_t i = 0; i < g_plugin.maps.Count(); ++i)
-        if (g_plugin.maps.ItemAt(i) == map) return i;
+        if (g_plugin.maps.At(i) == map) return i;
     return -1;
 }
 
@@ -43,9 +43,9 @@ int32_t PositionInMapList(const KEP_Map* map) {
 template <class HostCall> void ForEachOwnedObject(HostCall call) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return;
-    CList& groups = map->groups;
+    COwningList<KEP_Group>& groups = map->groups;
     for (bool more = groups.First(); more && groups.GetCurrent(); more = groups.Next()) {
-        const KEP_Group* group = static_cast<KEP_Group*>(groups.GetCurrent());
+        const KEP_Group* group = groups.GetCurrent();
         if (group->object != 0 && group->ownsObject != 0) call(group->object);
     }
 }
@@ -78,10 +78,10 @@ KEP_EXPORT void KEP_CDECL KEP_Clear() {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return;
-    const int32_t position = PositionInMapList(map);
-    KEP_FreeMap(map);
+    KEP_DeleteHostMedia(map);
     g_plugin.currentMap = nullptr;
-    if (position >= 0 && g_plugin.maps.SetCurrent(position)) g_plugin.maps.Remove(false);
+    // The current map is always one of the list's; its node goes with it.
+    if (g_plugin.maps.SetCurrent(PositionInMapList(map))) g_plugin.maps.Remove();
     if (g_plugin.maps.Count() == 0) return;
     // Map 0 when it is still loaded; otherwise the newest remaining map, so
     // that some map is current while any is loaded.
@@ -96,7 +96,7 @@ KEP_EXPORT void KEP_CDECL Destructor() {
         if (!g_plugin.currentMap || PositionInMapList(g_plugin.currentMap) < 0)
             g_plugin.currentMap = MostRecentMap();
         if (!g_plugin.currentMap) { // only null items remain
-            g_plugin.maps.Clear(false);
+            g_plugin.maps.Clear();
             break;
         }
         KEP_Clear();

@@ -1,10 +1,9 @@
-// Taking a map apart: its records, strings and the host objects and images
-// it created.
+// What a map made in the host goes when the map goes. The records free
+// themselves: the map list owns each map, and each record what it holds.
 #pragma once
 
 struct KEP_Map;
 
-// Frees every record of `map` and the map record itself, deleting the host
-// objects of its groups and the host images of its textures and lightmaps.
-// Leaves the map list alone: the caller removes the map's node.
-void KEP_FreeMap(KEP_Map* map);
+// Deletes the host objects of the map's groups, then the host images of its
+// textures and lightmaps (each image once).
+void KEP_DeleteHostMedia(const KEP_Map* map);

@@ -42,15 +42,15 @@ KEP_Properties* FindProperties(KEP_Map& map, int32_t component, int32_t index) {
         return group ? &group->properties : nullptr;
     }
     case kEntity: {
-        KEP_Entity* entity = static_cast<KEP_Entity*>(map.entities.GetAt(index));
+        KEP_Entity* entity = map.entities.GetAt(index);
         return entity ? &entity->properties : nullptr;
     }
     case kMesh: {
-        KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map.meshes.GetAt(index));
+        KEP_Mesh* mesh = map.meshes.GetAt(index);
         return mesh ? &mesh->properties : nullptr;
     }
     case kPivot: {
-        KEP_Entity* entity = static_cast<KEP_Entity*>(map.pivots.GetAt(index));
+        KEP_Entity* entity = map.pivots.GetAt(index);
         return entity ? &entity->properties : nullptr;
     }
     default:
@@ -76,8 +76,8 @@ KEP_Properties* PropertiesOrFail(int32_t component, int32_t index) {
 }
 
 // The text at `position` of a property list, with the cursor left there.
-const char* TextAt(CList& list, int32_t position) {
-    const Cstring* text = static_cast<Cstring*>(list.GetAt(position));
+const char* TextAt(COwningList<Cstring>& list, int32_t position) {
+    const Cstring* text = list.GetAt(position);
     return text ? text->CStr() : "";
 }
 
@@ -91,7 +91,7 @@ const char* PropertyTextOrFail(int32_t component, int32_t selector, int32_t comp
         SetLastError("Invalid property type");
         return nullptr;
     }
-    CList& list = selector == kKey ? properties->keys : properties->values;
+    COwningList<Cstring>& list = selector == kKey ? properties->keys : properties->values;
     if (propertyIndex < 0 || propertyIndex >= list.Count()) {
         SetLastError("Invalid property index");
         return nullptr;
@@ -113,7 +113,7 @@ bool EqualIgnoringAsciiCase(const char* a, const char* b) {
 // when no key matches; a null key matches none.
 const char* ValueOfKey(KEP_Properties& properties, const char* key) {
     if (!key) return nullptr;
-    CList& keys = properties.keys;
+    COwningList<Cstring>& keys = properties.keys;
     for (int32_t p = 0; p < keys.Count(); ++p)
         if (EqualIgnoringAsciiCase(TextAt(keys, p), key)) return TextAt(properties.values, p);
     return nullptr;
@@ -136,7 +136,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_Flags(int32_t component, int32_t index) {
         return group ? group->flags : 0;
     }
     map->meshes.SetCurrent(index);
-    const KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetCurrent());
+    const KEP_Mesh* mesh = map->meshes.GetCurrent();
     return mesh ? mesh->flags : 0;
 }
 

@@ -14,7 +14,7 @@ namespace {
 KEP_TextureInfo* TextureOrFail(int32_t index) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return nullptr;
-    KEP_TextureInfo* texture = static_cast<KEP_TextureInfo*>(map->textures.GetAt(index));
+    KEP_TextureInfo* texture = map->textures.GetAt(index);
     if (!texture) SetLastError("Invalid texture index");
     return texture;
 }
@@ -100,12 +100,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceI
     const KEP_TextureInfo* texture = TextureOrFail(textureIndex);
     if (!texture) return 0;
     KEP_Map* map = g_plugin.currentMap;
-    KEP_Mesh* mesh = static_cast<KEP_Mesh*>(map->meshes.GetAt(meshIndex));
+    KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
     if (!mesh) {
         SetLastError("Invalid mesh index");
         return 0;
     }
-    KEP_Surface* surface = static_cast<KEP_Surface*>(mesh->surfaces.GetAt(surfaceIndex));
+    KEP_Surface* surface = mesh->surfaces.GetAt(surfaceIndex);
     if (!surface) {
         SetLastError("Invalid surface index");
         return 0;

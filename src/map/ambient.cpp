@@ -27,7 +27,7 @@ void KEP_ApplyAmbient() {
     KEP_Map* map = g_plugin.currentMap;
     const uint32_t ambient = g_plugin.ambientColour;
     for (int32_t i = 0; i < map->lightmaps.Count(); ++i) {
-        const KEP_Lightmap* lightmap = map->lightmaps.At<KEP_Lightmap>(i);
+        const KEP_Lightmap* lightmap = map->lightmaps.At(i);
         if (lightmap->image <= 0) continue; // no image was made for it
 
         host::memblock::CreateMemblockFromImage(kScratchMemblock, lightmap->image);

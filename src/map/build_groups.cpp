@@ -18,20 +18,20 @@ const float kSmoothingAngle = 100.0f;
 // One pass over a list of groups: the map's groups, or a group's children.
 struct Pass {
     KEP_Group* parent;
-    CList* list;
+    const CListOf<KEP_Group>* list;
     int32_t next;
     bool lightmapStage;  // set once any surface in this pass got a stage-1 image
     KEP_Group* awaiting; // group whose nested pass is running
 };
 
 int32_t TextureImage(const KEP_Map* map, const KEP_Surface* surface) {
-    const KEP_TextureInfo* texture = map->textures.At<KEP_TextureInfo>(surface->textureIndex);
+    const KEP_TextureInfo* texture = map->textures.At(surface->textureIndex);
     return texture ? texture->image : 0;
 }
 
 int32_t LightmapImage(const KEP_Map* map, const KEP_Surface* surface, int32_t flag) {
     if (flag != 2 || surface->lightmapIndex < 0) return 0;
-    const KEP_Lightmap* lightmap = map->lightmaps.At<KEP_Lightmap>(surface->lightmapIndex);
+    const KEP_Lightmap* lightmap = map->lightmaps.At(surface->lightmapIndex);
     return lightmap ? lightmap->image : 0;
 }
 
@@ -100,9 +100,9 @@ void BuildGroupGeometry(KEP_Map* map, KEP_Group* group, int32_t flag, Pass& pass
     group->built = 1;
     if (pass.parent && pass.parent->object != 0) group->object = pass.parent->object;
     for (int32_t m = 0; m < group->meshes.Count(); ++m) {
-        const KEP_Mesh* mesh = group->meshes.At<KEP_Mesh>(m);
+        const KEP_Mesh* mesh = group->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
-            KEP_Surface* surface = mesh->surfaces.At<KEP_Surface>(s);
+            KEP_Surface* surface = mesh->surfaces.At(s);
             KEP_BuildSurfaceMesh(surface, group, flag);
             if (group->object == 0)
                 MakeGroupObject(map, group, mesh, surface, flag, pass);
@@ -144,7 +144,8 @@ void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
     // Nested passes run on an explicit stack in the order a recursive walk
     // would take: parent chains read from a file may be very deep.
     std::vector<Pass> passes;
-    passes.push_back({parent, parent ? &parent->childGroups : &map->groups, 0, false, nullptr});
+    passes.push_back(
+        {parent, parent ? &parent->childGroups : &map->groups.Items(), 0, false, nullptr});
     while (!passes.empty()) {
         Pass& pass = passes.back();
         if (KEP_Group* group = pass.awaiting) {
@@ -157,7 +158,7 @@ void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
             passes.pop_back();
             continue;
         }
-        KEP_Group* group = pass.list->At<KEP_Group>(pass.next++);
+        KEP_Group* group = pass.list->At(pass.next++);
         // The group's pivot entity is the last pivot of the list naming it.
         if (const KEP_Entity* pivot = group->pivotEntity)
             for (int axis = 0; axis < 3; ++axis)

@@ -50,8 +50,7 @@ template <class T> using KepPending = std::unique_ptr<T, KepRecordDeleter<T>>;
 
 // Hands a record being read over to the list that will own it: added first,
 // released only once the list holds it, so a failed add still frees it.
-template <class T, class Deleter>
-T* KepHandOver(CList& list, std::unique_ptr<T, Deleter>& pending) {
+template <class T> T* KepHandOver(COwningList<T>& list, KepPending<T>& pending) {
     list.Add(pending.get());
     return pending.release();
 }

@@ -15,12 +15,17 @@ void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::st
         throw std::bad_alloc();
     }
     // Both lists grow together so that they always keep the same length.
-    into.keys.Add(k);
+    try {
+        into.keys.Add(k);
+    } catch (...) {
+        KEP_DELETE(k);
+        KEP_DELETE(v);
+        throw;
+    }
     try {
         into.values.Add(v);
     } catch (...) {
-        into.keys.Remove(false);
-        KEP_DELETE(k);
+        into.keys.Remove(); // deletes k
         KEP_DELETE(v);
         throw;
     }
@@ -36,20 +41,10 @@ std::string KEP_UpperCase(std::string text) {
     return text;
 }
 
-void KEP_FreeProperties(KEP_Properties& properties) {
-    for (CList* list : {&properties.keys, &properties.values}) {
-        for (int32_t i = 0; i < list->Count(); ++i) {
-            Cstring* text = list->At<Cstring>(i);
-            KEP_DELETE(text);
-        }
-        list->Clear(false);
-    }
-}
-
 KEP_Group* KEP_FindGroup(int32_t groupNumber) {
     KEP_Map* map = g_plugin.currentMap;
     if (!map) return nullptr;
-    CList& groups = map->groups;
+    COwningList<KEP_Group>& groups = map->groups;
     KEP_Group* found = nullptr;
     if (groupNumber == 0) {
         found = map->defaultGroup;
@@ -62,23 +57,4 @@ KEP_Group* KEP_FindGroup(int32_t groupNumber) {
     if (found && groups.GetCurrentIndex() == -1)
         groups.SetCurrent(groupNumber == 0 ? 0 : groups.Count() - groupNumber);
     return found;
-}
-
-void KEP_FreeSurface(KEP_Surface* surface) {
-    for (int32_t i = 0; i < surface->vertices.Count(); ++i) {
-        KEP_Vertex* vertex = surface->vertices.At<KEP_Vertex>(i);
-        KEP_DELETE(vertex);
-    }
-    for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
-        KEP_Triangle* triangle = surface->triangles.At<KEP_Triangle>(i);
-        KEP_DELETE(triangle);
-    }
-    for (int32_t i = 0; i < surface->lines.Count(); ++i) {
-        KEP_Line* line = surface->lines.At<KEP_Line>(i);
-        KEP_DELETE(line);
-    }
-    surface->vertices.Clear(false);
-    surface->triangles.Clear(false);
-    surface->lines.Clear(false);
-    KEP_DELETE(surface);
 }

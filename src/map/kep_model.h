@@ -1,5 +1,6 @@
-// The in-memory model of a loaded KEP map: plain records in CLists.
-// Owning lists free their records at "KEP CLEAR"; reference lists own nothing.
+// The in-memory model of a loaded KEP map: plain records in lists. Each record
+// owns what its owning lists hold and frees it with itself, so deleting a map
+// frees every record under it; reference lists (CListOf) own nothing.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +13,12 @@
 
 struct KEP_Entity;
 struct KEP_Group;
+struct KEP_Mesh;
 
-// Two parallel owning lists of Cstring: key and value at the same position.
+// Two parallel lists of texts: key and value at the same position.
 struct KEP_Properties {
-    CList keys;
-    CList values;
+    COwningList<Cstring> keys;
+    COwningList<Cstring> values;
 };
 
 struct KEP_Group {
@@ -29,8 +31,8 @@ struct KEP_Group {
     int32_t object = 0;
     int32_t firstLimb = 0;
     int32_t built = 0;
-    CList meshes;      // reference list of KEP_Mesh
-    CList childGroups; // reference list of KEP_Group
+    CListOf<KEP_Mesh> meshes;
+    CListOf<KEP_Group> childGroups;
     KEP_Group* parent = nullptr;
     KEP_Entity* pivotEntity = nullptr;
 };
@@ -70,9 +72,9 @@ struct KEP_Surface {
     int32_t textureIndex = 0;
     int32_t lightmapIndex = 0;
     float values[5] = {};
-    CList vertices;  // owning, KEP_Vertex
-    CList triangles; // owning, KEP_Triangle
-    CList lines;     // owning, KEP_Line
+    COwningList<KEP_Vertex> vertices;
+    COwningList<KEP_Triangle> triangles;
+    COwningList<KEP_Line> lines;
     // What the surface became in the host: object and limb (limb 0 for the
     // surface that made the object). builtObject 0 = never built.
     int32_t builtObject = 0;
@@ -86,7 +88,7 @@ struct KEP_Mesh {
     KEP_Properties properties;
     int32_t values[3] = {};
     float position[3] = {};
-    CList surfaces; // owning, KEP_Surface
+    COwningList<KEP_Surface> surfaces;
 };
 
 struct KEP_Entity {
@@ -106,13 +108,14 @@ struct KEP_Map {
     int32_t version = 0;
     char mapDirectory[260] = {};
     int32_t objectsBuilt = 0;
-    CList groups;    // owning: default group first, then the file's groups last to first
-    CList visGroups; // owning
-    CList lightmaps; // owning
-    CList meshes;    // owning
-    CList entities;  // owning
-    CList textures;  // owning, in order of first use
-    CList pivots;    // reference list of KEP_Entity
+    // The default group first, then the file's groups from the last read to the first.
+    COwningList<KEP_Group> groups;
+    COwningList<KEP_VisGroup> visGroups;
+    COwningList<KEP_Lightmap> lightmaps;
+    COwningList<KEP_Mesh> meshes;
+    COwningList<KEP_Entity> entities;
+    COwningList<KEP_TextureInfo> textures; // in order of first use
+    CListOf<KEP_Entity> pivots;
 
     // Lookup aids beside the lists (same answers as walking them):
     // groupsByNumber[n - 1] is group number n; the default group is separate.
@@ -136,11 +139,5 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into);
 // The text with the ASCII letters a to z turned to upper case, as names and
 // keys are compared in a map: without regard to case.
 std::string KEP_UpperCase(std::string text);
-
-// Frees every string of a property pair list.
-void KEP_FreeProperties(KEP_Properties& properties);
-
-// Frees a surface with its vertices, triangles and lines.
-void KEP_FreeSurface(KEP_Surface* surface);
 
 #include "map/property_text.inl"

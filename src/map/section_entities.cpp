@@ -39,7 +39,7 @@ int KEP_DoEntities(CFile& reader) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Entity> entity(KepNewRecord<KEP_Entity>("KEP_DoEntities"));
         const int32_t visGroup = reader.ReadInt();
-        if (visGroup > 0) entity->visGroup = map->visGroups.At<KEP_VisGroup>(visGroup - 1);
+        if (visGroup > 0) entity->visGroup = map->visGroups.At(visGroup - 1);
         entity->group = KEP_FindGroup(reader.ReadInt());
         Cstring text;
         reader.ReadString(text);

@@ -26,7 +26,7 @@ int KEP_DoGroups(CFile& reader) {
     // Parents are linked once every group is known, in list order, so each
     // child list holds its children from the last read to the first.
     for (int32_t i = 0; i < map->groups.Count(); ++i) {
-        KEP_Group* group = map->groups.At<KEP_Group>(i);
+        KEP_Group* group = map->groups.At(i);
         if (group->parentGroupNumber == 0) continue;
         KEP_Group* parent = KEP_FindGroup(group->parentGroupNumber);
         if (!parent) continue;

@@ -5,13 +5,9 @@
 
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(KEP_Surface* surface) const { KEP_FreeSurface(surface); }
-};
-
 // A vertex index names a vertex of the same surface, or nothing.
 KEP_Vertex* VertexAt(KEP_Surface* surface, int32_t index) {
-    return surface->vertices.At<KEP_Vertex>(index);
+    return surface->vertices.At(index);
 }
 
 } // namespace
@@ -32,7 +28,7 @@ int KEP_DoMeshes(CFile& reader) {
             value = reader.ReadFloat();
         if (map->version == 5) {
             const int32_t visGroup = reader.ReadInt();
-            if (visGroup > 0) mesh->visGroup = map->visGroups.At<KEP_VisGroup>(visGroup - 1);
+            if (visGroup > 0) mesh->visGroup = map->visGroups.At(visGroup - 1);
         }
         // The mesh joins its group's list and the map's list together, so a
         // failure never leaves a group pointing at a freed mesh.
@@ -47,8 +43,7 @@ int KEP_DoMeshes(CFile& reader) {
 int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
-        std::unique_ptr<KEP_Surface, SurfaceDeleter> surface(
-            KepNewRecord<KEP_Surface>("KEP_DoSurfaces"));
+        KepPending<KEP_Surface> surface(KepNewRecord<KEP_Surface>("KEP_DoSurfaces"));
         surface->firstValue = reader.ReadInt();
         Cstring textureName;
         reader.ReadString(textureName);

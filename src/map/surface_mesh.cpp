@@ -32,7 +32,7 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
     // A triangle with a corner that names no vertex cannot be drawn: left out.
     int64_t triangles = 0;
     for (int32_t i = 0; i < surface->triangles.Count(); ++i)
-        if (IsComplete(surface->triangles.At<KEP_Triangle>(i))) ++triangles;
+        if (IsComplete(surface->triangles.At(i))) ++triangles;
     const int64_t size = 12 + triangles * 3 * stride;
     if (size > INT32_MAX) KEP_THROW("Insufficient memory", "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
 
@@ -46,7 +46,7 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
     const float* offset = g_plugin.mapOffset;
     int32_t at = 12;
     for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
-        const KEP_Triangle* triangle = surface->triangles.At<KEP_Triangle>(i);
+        const KEP_Triangle* triangle = surface->triangles.At(i);
         if (!IsComplete(triangle)) continue;
         for (int corner = 2; corner >= 0; --corner) {
             const KEP_Vertex* v = triangle->corners[corner];

@@ -6,12 +6,11 @@
 
 #include "core/CList.h"
 #include "core/Cstring.h"
-
-struct KEP_Map;
+#include "map/kep_model.h"
 
 struct PluginState {
     KEP_Map* currentMap = nullptr;
-    CList maps; // owns KEP_Map records (freed by "KEP CLEAR")
+    COwningList<KEP_Map> maps; // "KEP CLEAR" removes one
     int32_t mapNumberCounter = 0;
     int32_t lastErrorCode = 0;
     Cstring lastErrorText;

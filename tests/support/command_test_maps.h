@@ -13,7 +13,7 @@
 #include "test_host.h"
 
 // A new record at the end of `list`, whatever a command left its cursor on.
-template <class T> T* Append(CList& list) {
+template <class T, class List> T* Append(List& list) {
     T* record = KEP_NEW(T, KEP_UNIT_MAP);
     if (!record) std::abort();
     list.SetCurrent(-1);

@@ -82,7 +82,7 @@ KEP_Map* CurrentMap() {
 
 KEP_Group* GroupNumbered(const KEP_Map& map, int32_t number) {
     for (int32_t i = 0; i < map.groups.Count(); ++i) {
-        KEP_Group* group = map.groups.At<KEP_Group>(i);
+        KEP_Group* group = map.groups.At(i);
         if (group->groupNumber == number) return group;
     }
     return nullptr;

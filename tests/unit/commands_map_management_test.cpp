@@ -117,7 +117,7 @@ TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
 TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
     map->groupsByNumber[2]->object = 1001; // since deleted by the script
     map->groupsByNumber[2]->ownsObject = 1;
-    KEP_Surface* surface = map->meshes.At<KEP_Mesh>(0)->surfaces.At<KEP_Surface>(0);
+    KEP_Surface* surface = map->meshes.At(0)->surfaces.At(0);
     Append<KEP_Vertex>(surface->vertices);
     Append<KEP_Triangle>(surface->triangles);
     Append<KEP_Line>(surface->lines);

@@ -39,40 +39,57 @@ TEST(CListCursor, FollowsTheRulesOfASinglyLinkedListWithACurrentNode) {
         {"+1 +2 +3 S1 C +4", "111111 [4] @4"},
     };
     for (const auto& c : cases) {
-        CList list;
+        CListOf<int> list;
         std::string state;
         std::istringstream ops(c[0]);
         for (std::string op; ops >> op;) {
             const int n = op.size() > 1 ? std::stoi(op.substr(1)) : 0;
-            void* item = n >= 0 && n < 10 ? &g_items[n] : nullptr;
+            int* item = n >= 0 && n < 10 ? &g_items[n] : nullptr;
             const bool ok = op[0] == '+'   ? list.Add(item)
                             : op[0] == '^' ? list.Insert(item)
                             : op[0] == 'F' ? list.First()
                             : op[0] == 'N' ? list.Next()
-                            : op[0] == 'R' ? list.Remove(false)
+                            : op[0] == 'R' ? list.Remove()
                             : op[0] == 'S' ? list.SetCurrent(n)
                             : op[0] == 'G' ? list.GetAt(n) != nullptr
-                                           : (list.Clear(false), true);
+                                           : (list.Clear(), true);
             state += ok ? '1' : '0';
         }
         state += " [";
         for (int32_t i = 0; i < list.Count(); ++i)
-            state += static_cast<char>('0' + *list.At<int>(i));
-        void* current = list.GetCurrent();
-        state += current ? "] @" + std::to_string(*static_cast<int*>(current)) : "] @-";
+            state += static_cast<char>('0' + *list.At(i));
+        const int* current = list.GetCurrent();
+        state += current ? "] @" + std::to_string(*current) : "] @-";
         EXPECT_EQ(state, c[1]) << c[0];
-        EXPECT_EQ(current, list.ItemAt(list.GetCurrentIndex())) << c[0];
+        EXPECT_EQ(current, list.At(list.GetCurrentIndex())) << c[0];
     }
 }
 
-TEST(CListRemove, DeletingItemsReleasesThemAsRawBlocks) { // or the sanitizer build tells
-    CList list;
-    for (int i = 0; i < 3; ++i)
-        list.Add(KepAllocate(16, KEP_UNIT_MAP, __LINE__));
-    list.First();
-    EXPECT_TRUE(list.Remove(true));
-    list.Clear(true);
-    EXPECT_EQ(list.Count(), 0);
+// A record that counts its own ends.
+struct Counted {
+    static inline int ended = 0;
+    ~Counted() { ++ended; }
+};
+
+TEST(COwningList, DeletesWhatLeavesItExceptWhatItHandsBack) {
+    Counted::ended = 0;
+    Counted* kept = nullptr;
+    {
+        COwningList<Counted> list;
+        for (int i = 0; i < 4; ++i)
+            list.Add(KEP_NEW(Counted, KEP_UNIT_MAP));
+        list.SetCurrent(1);
+        EXPECT_TRUE(list.Remove());
+        EXPECT_EQ(Counted::ended, 1);
+        kept = list.Release(); // the old third item, now second
+        EXPECT_EQ(Counted::ended, 1);
+        list.SetCurrent(-1);
+        EXPECT_EQ(list.Release(), nullptr);
+        EXPECT_FALSE(list.Remove());
+    } // the other two go with the list
+    EXPECT_EQ(Counted::ended, 3);
+    KEP_DELETE(kept);
+    EXPECT_EQ(Counted::ended, 4);
 }
 
 // The buffer never has spare room: size is always the length plus one.

@@ -111,11 +111,11 @@ TEST_F(LoadFailureTest, HalfReadMapKeepsWhatWasReadAndClearsCompletely) {
     const KEP_Map& map = *CurrentMap();
     EXPECT_EQ(GroupNumbered(map, 2)->parent, GroupNumbered(map, 1));
     EXPECT_EQ(map.visGroups.Count(), 1);
-    EXPECT_EQ(map.lightmaps.At<KEP_Lightmap>(0)->image, 1);
+    EXPECT_EQ(map.lightmaps.At(0)->image, 1);
     // The mesh being read stays, with the surface completed before the failure.
     ASSERT_EQ(map.meshes.Count(), 1);
-    EXPECT_EQ(map.meshes.At<KEP_Mesh>(0)->surfaces.Count(), 1);
-    EXPECT_EQ(GroupNumbered(map, 2)->meshes.ItemAt(0), map.meshes.ItemAt(0));
+    EXPECT_EQ(map.meshes.At(0)->surfaces.Count(), 1);
+    EXPECT_EQ(GroupNumbered(map, 2)->meshes.At(0), map.meshes.At(0));
     EXPECT_EQ(map.entities.Count(), 0);
     EXPECT_EQ(simhost::ImageNumbers(), (std::vector<int>{1, 2}));
     EXPECT_TRUE(simhost::ObjectNumbers().empty());       // nothing is built

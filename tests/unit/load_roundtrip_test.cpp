@@ -26,22 +26,22 @@ template <class T, std::size_t N> std::vector<T> Vec(const T (&a)[N]) {
 }
 
 // `get` of each item of a model list, in list order.
-template <class T, class Get> auto Each(const CList& list, Get get) {
+template <class T, class List, class Get> auto Each(const List& list, Get get) {
     std::vector<std::decay_t<std::invoke_result_t<Get, T*>>> results;
     for (int32_t i = 0; i < list.Count(); ++i)
-        results.push_back(std::invoke(get, list.At<T>(i)));
+        results.push_back(std::invoke(get, list.At(i)));
     return results;
 }
 
 // Position of `item` in `list`: -1 for none, -2 for one that is not in it.
-int32_t IndexIn(const CList& list, const void* item) {
+template <class List> int32_t IndexIn(const List& list, const void* item) {
     for (int32_t i = 0; i < list.Count(); ++i)
-        if (list.ItemAt(i) == item) return i;
+        if (list.At(i) == item) return i;
     return item ? -2 : -1;
 }
 
 const auto NumberOf = [](const KEP_Group* group) { return group ? group->groupNumber : -1; };
-const auto GroupNumbers = [](const CList& groups) { return Each<KEP_Group>(groups, NumberOf); };
+const auto GroupNumbers = [](const auto& groups) { return Each<KEP_Group>(groups, NumberOf); };
 
 kepw::Map RichMap(int32_t version) {
     using kepw::TriangleSurface;
@@ -135,7 +135,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(Each<KEP_Group>(map.groups, meshIndices),
               (std::vector<Ints>{{1}, {}, {}, {}, {0, 3}, {}}));
     EXPECT_EQ(Each<KEP_Group>(map.groups, pivotIndex), (Ints{5, -1, -1, -1, -1, 2})); // the last
-    const KEP_Group* g1 = map.groups.At<KEP_Group>(5);
+    const KEP_Group* g1 = map.groups.At(5);
     EXPECT_EQ(Vec(g1->values), (Ints{1, 2, 3}));
     // Quotes and any further "=" go, spaces stay; no "=": empty value; empty key: nothing.
     auto text = [](Cstring* x) { return std::string(x->CStr()); };
@@ -183,16 +183,16 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
               (Strings{"LoadEx(" + mapDirectory + "Wall.bmp,502)",
                        "LoadEx(" + mapDirectory + "tex/floor.png,503)"}));
 
-    const KEP_Mesh* walls = map.meshes.At<KEP_Mesh>(0);
+    const KEP_Mesh* walls = map.meshes.At(0);
     EXPECT_EQ(walls->flags, 5);
     EXPECT_EQ(Vec(walls->position), (std::vector<float>{1.5f, -2.0f, 3.0f}));
     // The surface after the dropped one is read whole.
-    EXPECT_EQ(walls->surfaces.At<KEP_Surface>(1)->vertices.At<KEP_Vertex>(2)->position[2], 4.0f);
-    const KEP_Surface* wall = walls->surfaces.At<KEP_Surface>(0);
+    EXPECT_EQ(walls->surfaces.At(1)->vertices.At(2)->position[2], 4.0f);
+    const KEP_Surface* wall = walls->surfaces.At(0);
     EXPECT_EQ(wall->firstValue, 99);
     EXPECT_EQ(Vec(wall->values), (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f}));
     // Normals turn round; texture u and v and lightmap v change sign.
-    const KEP_Vertex* v = wall->vertices.At<KEP_Vertex>(0);
+    const KEP_Vertex* v = wall->vertices.At(0);
     EXPECT_EQ(Vec(v->position), (std::vector<float>{0.0f, 1.0f, 2.0f}));
     EXPECT_EQ(Vec(v->normal), (std::vector<float>{0.0f, -1.0f, 0.5f}));
     EXPECT_TRUE(std::signbit(v->normal[0]));
@@ -202,15 +202,14 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     // Vertex indices outside the surface's vertices give no vertex.
     Ints refs;
     for (int32_t i = 0; i < wall->triangles.Count(); ++i)
-        for (KEP_Vertex* corner : wall->triangles.At<KEP_Triangle>(i)->corners)
+        for (KEP_Vertex* corner : wall->triangles.At(i)->corners)
             refs.push_back(IndexIn(wall->vertices, corner));
     for (int32_t i = 0; i < wall->lines.Count(); ++i)
-        for (KEP_Vertex* end : wall->lines.At<KEP_Line>(i)->ends)
+        for (KEP_Vertex* end : wall->lines.At(i)->ends)
             refs.push_back(IndexIn(wall->vertices, end));
     EXPECT_EQ(refs, (Ints{0, 1, -1, -1, 2, 0, 2, 0, -1, 1}));
 
-    EXPECT_EQ(Vec(map.entities.At<KEP_Entity>(2)->position),
-              (std::vector<float>{14, 5, 1})); // offset
+    EXPECT_EQ(Vec(map.entities.At(2)->position), (std::vector<float>{14, 5, 1})); // offset
 }
 
 INSTANTIATE_TEST_SUITE_P(

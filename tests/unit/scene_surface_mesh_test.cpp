@@ -66,7 +66,9 @@ class SurfaceMeshTest : public SceneTest {
         ASSERT_TRUE(simhost::FindMesh(1, &m_mesh)); // the host could decode it
     }
     void TearDown() override {
-        m_surface.triangles.Clear(false); // the items are the test's own
+        // The triangles are the test's own: taken back, not deleted.
+        for (auto& list = m_surface.triangles; list.SetCurrent(list.Count() - 1);)
+            list.Release();
         SceneTest::TearDown();
     }
 
@@ -80,7 +82,7 @@ class SurfaceMeshTest : public SceneTest {
 };
 
 KEP_Surface* LoadedSurface(int32_t index) {
-    return CurrentMap()->meshes.At<KEP_Mesh>(0)->surfaces.At<KEP_Surface>(index);
+    return CurrentMap()->meshes.At(0)->surfaces.At(index);
 }
 
 TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTrianglesOnly) {

@@ -117,7 +117,7 @@ TEST_F(HostileSceneTest, MebibyteOfHostileMapBuildsCleanly) {
     EXPECT_TRUE(simhost::RefusedWrites().empty());
     EXPECT_FALSE(ScratchLeft());
     for (int32_t i = 0; i < CurrentMap()->groups.Count(); ++i)
-        ASSERT_EQ(CurrentMap()->groups.At<KEP_Group>(i)->built, 1) << i;
+        ASSERT_EQ(CurrentMap()->groups.At(i)->built, 1) << i;
     KEP_Clear();
     EXPECT_TRUE(NoLeaksSoFar());
 }
