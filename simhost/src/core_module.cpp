@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 
@@ -14,7 +15,11 @@
 namespace simhost {
 namespace {
 
+CallLog g_callLog = CallLog::kOff;
 std::vector<Call> g_calls;
+std::set<std::string> g_fullNames; // empty: every name
+bool g_callsOverflowed = false;
+std::map<std::string, std::size_t> g_callCounts;
 std::vector<std::string> g_lookups;
 std::set<std::string> g_hidden;
 bool g_globPtrZero = false;
@@ -33,6 +38,21 @@ void __attribute__((cdecl)) StringAllocator(uint32_t* word, uint32_t size) {
     void* block = std::calloc(1, size);
     *word = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block));
     if (block) g_strings.insert(*word);
+}
+
+// A test that reads a log it did not turn on (or one that overflowed) would
+// check nothing; stop it loudly instead.
+void RequireLog(CallLog needed, const char* what) {
+    if (g_callLog == CallLog::kOff || (needed == CallLog::kFull && g_callLog != CallLog::kFull)) {
+        std::fprintf(stderr, "simhost: %s needs SetCallLog(CallLog::kFull%s) first\n", what,
+                     needed == CallLog::kFull ? "" : " or kCounts");
+        std::abort();
+    }
+    if (needed == CallLog::kFull && g_callsOverflowed) {
+        std::fprintf(stderr, "simhost: %s: more than %zu calls were made; use CallCount\n", what,
+                     kMaxLoggedCalls);
+        std::abort();
+    }
 }
 
 uint32_t __attribute__((cdecl)) GetGlobPtr() {
@@ -72,7 +92,7 @@ uint32_t* GlobalStructure() {
 }
 
 void Reset() {
-    g_calls.clear();
+    SetCallLog(CallLog::kOff);
     g_lookups.clear();
     g_hidden.clear();
     g_globPtrZero = false;
@@ -83,22 +103,59 @@ void Reset() {
     ResetObjects();
 }
 
+void SetCallLog(CallLog mode, std::initializer_list<const char*> fullNames) {
+    g_callLog = mode;
+    g_fullNames.clear();
+    for (const char* name : fullNames)
+        g_fullNames.insert(name);
+    ClearCalls();
+}
+
+CallLog CallLogMode() {
+    return g_callLog;
+}
+
 const std::vector<Call>& Calls() {
+    RequireLog(CallLog::kFull, "Calls");
     return g_calls;
 }
+
 void ClearCalls() {
-    g_calls.clear();
+    std::vector<Call>().swap(g_calls);
+    g_callCounts.clear();
+    g_callsOverflowed = false;
 }
 
 std::vector<std::string> CallsNamed(const std::string& name) {
+    if (!g_fullNames.empty() && !g_fullNames.count(name)) {
+        std::fprintf(stderr, "simhost: CallsNamed(%s): the log keeps no such calls\n",
+                     name.c_str());
+        std::abort();
+    }
     std::vector<std::string> out;
-    for (const Call& call : g_calls)
+    for (const Call& call : Calls())
         if (call.name == name) out.push_back(call.Text());
     return out;
 }
 
+std::size_t CallCount(const std::string& name) {
+    RequireLog(CallLog::kCounts, "CallCount");
+    auto it = g_callCounts.find(name);
+    return it == g_callCounts.end() ? 0 : it->second;
+}
+
+void CountCall(const char* name) {
+    if (g_callLog != CallLog::kOff) ++g_callCounts[name];
+}
+
 void Record(const char* name, const std::string& args) {
-    g_calls.push_back({name, args});
+    if (g_callLog == CallLog::kOff) return;
+    CountCall(name);
+    if (g_callLog != CallLog::kFull || (!g_fullNames.empty() && !g_fullNames.count(name))) return;
+    if (g_calls.size() < kMaxLoggedCalls)
+        g_calls.push_back({name, args});
+    else
+        g_callsOverflowed = true;
 }
 
 const std::vector<std::string>& Lookups() {

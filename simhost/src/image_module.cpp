@@ -19,12 +19,12 @@ namespace {
 std::map<int, ImageContent> g_images;
 
 void __attribute__((cdecl)) DeleteImage(int number) {
-    Record("DeleteEx", FormatArgs({double(number)}));
+    LogCallOf("DeleteEx", number);
     g_images.erase(number);
 }
 
 int __attribute__((cdecl)) ImageExists(int number) {
-    Record("GetExistEx", FormatArgs({double(number)}));
+    LogCallOf("GetExistEx", number);
     return g_images.count(number) ? 1 : 0;
 }
 
@@ -32,7 +32,7 @@ int __attribute__((cdecl)) ImageExists(int number) {
 // A file that cannot be decoded leaves any image of that number as it was.
 void __attribute__((cdecl)) LoadImage(char* fileName, int number) {
     const std::string name = fileName ? fileName : "";
-    Record("LoadEx", name + "," + std::to_string(number));
+    LogCall("LoadEx", [&] { return name + "," + std::to_string(number); });
     if (name.empty()) return;
     std::string path = name;
     std::replace(path.begin(), path.end(), '\\', '/');

@@ -67,39 +67,39 @@ void WriteChecked(const char* function, int number, int position, uint32_t value
 }
 
 void __attribute__((cdecl)) MakeMemblock(int number, int size) {
-    Record("MakeMemblock", FormatArgs({double(number), double(size)}));
+    LogCallOf("MakeMemblock", number, size);
     if (size > 0) Make(number, static_cast<uint64_t>(size));
 }
 
 void __attribute__((cdecl)) DeleteMemblock(int number) {
-    Record("DeleteMemblock", FormatArgs({double(number)}));
+    LogCallOf("DeleteMemblock", number);
     g_memblocks.erase(number);
 }
 
 int __attribute__((cdecl)) MemblockExist(int number) {
-    Record("MemblockExist", FormatArgs({double(number)}));
+    LogCallOf("MemblockExist", number);
     return Find(number) ? 1 : 0;
 }
 
 int __attribute__((cdecl)) GetMemblockSize(int number) {
-    Record("GetMemblockSize", FormatArgs({double(number)}));
+    LogCallOf("GetMemblockSize", number);
     const std::vector<uint8_t>* block = Find(number);
     return block ? static_cast<int>(block->size()) : 0;
 }
 
 uint32_t __attribute__((cdecl)) GetMemblockPtr(int number) {
-    Record("GetMemblockPtr", FormatArgs({double(number)}));
+    LogCallOf("GetMemblockPtr", number);
     std::vector<uint8_t>* block = Find(number);
     return block ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block->data())) : 0;
 }
 
 void __attribute__((cdecl)) WriteMemblockDWord(int number, int position, uint32_t value) {
-    Record("WriteMemblockDWord", FormatArgs({double(number), double(position), double(value)}));
+    LogCallOf("WriteMemblockDWord", number, position, value);
     WriteChecked("WriteMemblockDWord", number, position, value);
 }
 
 void __attribute__((cdecl)) WriteMemblockFloat(int number, int position, float value) {
-    Record("WriteMemblockFloat", FormatArgs({double(number), double(position), double(value)}));
+    LogCallOf("WriteMemblockFloat", number, position, value);
     uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     WriteChecked("WriteMemblockFloat", number, position, bits);
@@ -108,7 +108,7 @@ void __attribute__((cdecl)) WriteMemblockFloat(int number, int position, float v
 // Reads an image memblock: header width, height and depth, then the pixels.
 // The header is not trusted: the pixels it announces must all be present.
 void __attribute__((cdecl)) CreateImageFromMemblock(int image, int number) {
-    Record("CreateImageFromMemblock", FormatArgs({double(image), double(number)}));
+    LogCallOf("CreateImageFromMemblock", image, number);
     const std::vector<uint8_t>* block = Find(number);
     if (!block || block->size() < kImageHeaderSize) return;
     const uint8_t* bytes = block->data();
@@ -128,7 +128,7 @@ void __attribute__((cdecl)) CreateImageFromMemblock(int image, int number) {
 }
 
 void __attribute__((cdecl)) CreateMemblockFromImage(int number, int image) {
-    Record("CreateMemblockFromImage", FormatArgs({double(number), double(image)}));
+    LogCallOf("CreateMemblockFromImage", number, image);
     ImagePixels found;
     if (!FindImage(image, &found)) return;
     const uint64_t pixelCount = uint64_t{found.width} * found.height;
@@ -143,7 +143,7 @@ void __attribute__((cdecl)) CreateMemblockFromImage(int number, int image) {
 }
 
 void __attribute__((cdecl)) CreateMeshFromMemblock(int mesh, int number) {
-    Record("CreateMeshFromMemblock", FormatArgs({double(mesh), double(number)}));
+    LogCallOf("CreateMeshFromMemblock", mesh, number);
     // A missing memblock goes to the mesh store as no bytes, so that it refuses
     // the mesh the same way as for bytes it cannot decode.
     const std::vector<uint8_t>* block = Find(number);

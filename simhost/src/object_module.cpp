@@ -1,5 +1,5 @@
 // The 3D-object module: the host functions the plug-in looks up on word 25,
-// each logged in the call record and applied to the object model.
+// each logged (when a test turned the call log on) and applied to the model.
 #include <cstring>
 #include <string>
 
@@ -17,10 +17,6 @@ struct sObject;
 namespace simhost {
 namespace {
 
-template <typename... Values> void Log(const char* name, Values... values) {
-    Record(name, FormatArgs({static_cast<double>(values)...}));
-}
-
 uint32_t FloatBits(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -33,55 +29,55 @@ constexpr uint32_t kZeroBits = 0;
 // Object and mesh management.
 
 void HOST_CDECL MakeObject(int object, int mesh, int image) {
-    Log("MakeObject", object, mesh, image);
+    LogCallOf("MakeObject", object, mesh, image);
     scene::MakeObject(object, mesh, image);
 }
 
 void HOST_CDECL DeleteEx(int object) {
-    Log("DeleteEx", object);
+    LogCallOf("DeleteEx", object);
     scene::DeleteObject(object);
 }
 
 int HOST_CDECL GetExist(int object) {
-    Log("GetExist", object);
+    LogCallOf("GetExist", object);
     return scene::FindObject(object) ? 1 : 0;
 }
 
 void HOST_CDECL DeleteMesh(int mesh) {
-    Log("DeleteMesh", mesh);
+    LogCallOf("DeleteMesh", mesh);
     DeleteMeshNumber(mesh);
 }
 
 sObject* HOST_CDECL GetObjectA(int object) {
-    Log("GetObjectA", object);
+    LogCallOf("GetObjectA", object);
     SceneObject* found = scene::FindObject(object);
     return found ? static_cast<sObject*>(found->Record()) : nullptr;
 }
 
 void HOST_CDECL SetSmoothing(int object, float angle) {
-    Log("SetSmoothing", object, angle);
+    LogCallOf("SetSmoothing", object, angle);
     if (SceneObject* found = scene::FindObject(object)) found->smoothing = angle;
 }
 
 // Whole-object placement and visibility.
 
 void HOST_CDECL Position(int object, float x, float y, float z) {
-    Log("Position", object, x, y, z);
+    LogCallOf("Position", object, x, y, z);
     if (SceneObject* found = scene::FindObject(object)) found->position = {x, y, z};
 }
 
 void HOST_CDECL Rotate(int object, float x, float y, float z) {
-    Log("Rotate", object, x, y, z);
+    LogCallOf("Rotate", object, x, y, z);
     if (SceneObject* found = scene::FindObject(object)) found->angles = {x, y, z};
 }
 
 void HOST_CDECL Show(int object) {
-    Log("Show", object);
+    LogCallOf("Show", object);
     if (SceneObject* found = scene::FindObject(object)) found->visible = true;
 }
 
 void HOST_CDECL Hide(int object) {
-    Log("Hide", object);
+    LogCallOf("Hide", object);
     if (SceneObject* found = scene::FindObject(object)) found->visible = false;
 }
 
@@ -91,59 +87,59 @@ uint32_t ObjectField(int object, float Float3::*axis, Float3 SceneObject::*field
 }
 
 uint32_t HOST_CDECL GetXPositionEx(int object) {
-    Log("GetXPositionEx", object);
+    LogCallOf("GetXPositionEx", object);
     return ObjectField(object, &Float3::x, &SceneObject::position);
 }
 uint32_t HOST_CDECL GetYPositionEx(int object) {
-    Log("GetYPositionEx", object);
+    LogCallOf("GetYPositionEx", object);
     return ObjectField(object, &Float3::y, &SceneObject::position);
 }
 uint32_t HOST_CDECL GetZPositionEx(int object) {
-    Log("GetZPositionEx", object);
+    LogCallOf("GetZPositionEx", object);
     return ObjectField(object, &Float3::z, &SceneObject::position);
 }
 uint32_t HOST_CDECL GetXRotationEx(int object) {
-    Log("GetXRotationEx", object);
+    LogCallOf("GetXRotationEx", object);
     return ObjectField(object, &Float3::x, &SceneObject::angles);
 }
 uint32_t HOST_CDECL GetYRotationEx(int object) {
-    Log("GetYRotationEx", object);
+    LogCallOf("GetYRotationEx", object);
     return ObjectField(object, &Float3::y, &SceneObject::angles);
 }
 uint32_t HOST_CDECL GetZRotationEx(int object) {
-    Log("GetZRotationEx", object);
+    LogCallOf("GetZRotationEx", object);
     return ObjectField(object, &Float3::z, &SceneObject::angles);
 }
 
 // Limbs.
 
 void HOST_CDECL AddLimb(int object, int limb, int mesh) {
-    Log("AddLimb", object, limb, mesh);
+    LogCallOf("AddLimb", object, limb, mesh);
     scene::AddLimb(object, limb, mesh);
 }
 
 void HOST_CDECL LinkLimb(int object, int parentLimb, int childLimb) {
-    Log("LinkLimb", object, parentLimb, childLimb);
+    LogCallOf("LinkLimb", object, parentLimb, childLimb);
     scene::LinkLimb(object, parentLimb, childLimb);
 }
 
 void HOST_CDECL OffsetLimb(int object, int limb, float x, float y, float z) {
-    Log("OffsetLimb", object, limb, x, y, z);
+    LogCallOf("OffsetLimb", object, limb, x, y, z);
     if (Limb* found = scene::FindLimb(object, limb)) found->offset = {x, y, z};
 }
 
 void HOST_CDECL RotateLimb(int object, int limb, float x, float y, float z) {
-    Log("RotateLimb", object, limb, x, y, z);
+    LogCallOf("RotateLimb", object, limb, x, y, z);
     if (Limb* found = scene::FindLimb(object, limb)) found->angles = {x, y, z};
 }
 
 void HOST_CDECL ShowLimb(int object, int limb) {
-    Log("ShowLimb", object, limb);
+    LogCallOf("ShowLimb", object, limb);
     if (Limb* found = scene::FindLimb(object, limb)) found->visible = true;
 }
 
 void HOST_CDECL HideLimb(int object, int limb) {
-    Log("HideLimb", object, limb);
+    LogCallOf("HideLimb", object, limb);
     if (Limb* found = scene::FindLimb(object, limb)) found->visible = false;
 }
 
@@ -153,39 +149,39 @@ uint32_t LimbField(int object, int limb, float Float3::*axis, Float3 Limb::*fiel
 }
 
 uint32_t HOST_CDECL GetLimbXPosition(int object, int limb) {
-    Log("GetLimbXPosition", object, limb);
+    LogCallOf("GetLimbXPosition", object, limb);
     return LimbField(object, limb, &Float3::x, &Limb::offset);
 }
 uint32_t HOST_CDECL GetLimbYPosition(int object, int limb) {
-    Log("GetLimbYPosition", object, limb);
+    LogCallOf("GetLimbYPosition", object, limb);
     return LimbField(object, limb, &Float3::y, &Limb::offset);
 }
 uint32_t HOST_CDECL GetLimbZPosition(int object, int limb) {
-    Log("GetLimbZPosition", object, limb);
+    LogCallOf("GetLimbZPosition", object, limb);
     return LimbField(object, limb, &Float3::z, &Limb::offset);
 }
 uint32_t HOST_CDECL GetLimbAngleX(int object, int limb) {
-    Log("GetLimbAngleX", object, limb);
+    LogCallOf("GetLimbAngleX", object, limb);
     return LimbField(object, limb, &Float3::x, &Limb::angles);
 }
 uint32_t HOST_CDECL GetLimbAngleY(int object, int limb) {
-    Log("GetLimbAngleY", object, limb);
+    LogCallOf("GetLimbAngleY", object, limb);
     return LimbField(object, limb, &Float3::y, &Limb::angles);
 }
 uint32_t HOST_CDECL GetLimbAngleZ(int object, int limb) {
-    Log("GetLimbAngleZ", object, limb);
+    LogCallOf("GetLimbAngleZ", object, limb);
     return LimbField(object, limb, &Float3::z, &Limb::angles);
 }
 
 // Texture stages.
 
 void HOST_CDECL TextureLimb(int object, int limb, int image) {
-    Log("TextureLimb", object, limb, image);
+    LogCallOf("TextureLimb", object, limb, image);
     if (Limb* found = scene::FindLimb(object, limb)) SceneObject::BindStage(*found, 0, image);
 }
 
 void HOST_CDECL TextureLimbStage(int object, int limb, int stage, int image) {
-    Log("TextureLimbStage", object, limb, stage, image);
+    LogCallOf("TextureLimbStage", object, limb, stage, image);
     if (Limb* found = scene::FindLimb(object, limb)) SceneObject::BindStage(*found, stage, image);
 }
 
@@ -197,12 +193,12 @@ void BindOnEveryLimb(int object, int stage, int image) {
 }
 
 void HOST_CDECL SetTexture(int object, int image) {
-    Log("SetTexture", object, image);
+    LogCallOf("SetTexture", object, image);
     BindOnEveryLimb(object, 0, image);
 }
 
 void HOST_CDECL SetTextureStage(int object, int stage, int image) {
-    Log("SetTextureStage", object, stage, image);
+    LogCallOf("SetTextureStage", object, stage, image);
     BindOnEveryLimb(object, stage, image);
 }
 

@@ -63,6 +63,7 @@ TEST_F(ComponentQueryTest, TextureNamesAndCreationWhereverTheCursorWasLeft) {
 }
 
 TEST_F(ComponentQueryTest, TextureMeshChecksTextureFirstAndRetexturesTheRecordedLimb) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     EXPECT_EQ(KEP_TextureMesh(5, 5, 2), 0);
     EXPECT_TRUE(Failed("Invalid texture index"));
     EXPECT_EQ(KEP_TextureMesh(5, 5, 1), 0);

@@ -71,6 +71,7 @@ const Case kCases[] = {
 };
 
 TEST_F(MapManagementTest, WithoutAMapEveryCommandFailsWithItsNeutralResult) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     for (const Case& c : kCases) {
         ResetLastError(); // so that each command must set the failure itself
         EXPECT_EQ(c.call(0), c.result) << c.command;
@@ -115,6 +116,7 @@ TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
 }
 
 TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     map->groupsByNumber[2]->object = 1001; // since deleted by the script
     map->groupsByNumber[2]->ownsObject = 1;
     KEP_Surface* surface = map->meshes.At(0)->surfaces.At(0);

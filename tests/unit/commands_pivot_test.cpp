@@ -13,6 +13,7 @@ namespace {
 using PivotTest = SampleMapTest;
 
 TEST_F(PivotTest, MovePositionShowAndHideReachObjectOrLimbAndMoveThePivot) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     KEP_Move(0, 1, 0, -2); // adds to where the host has the object
     KEP_Move(1, 1, 2, 3);
     KEP_Position(1, -1, 2, 3);
@@ -42,6 +43,7 @@ TEST_F(PivotTest, RotateAddsToTheHostsAnglesAndLeavesThePivotInPlace) {
 }
 
 TEST_F(PivotTest, GroupsWithoutAnObjectTouchNeitherHostNorPivot) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     for (int32_t pivot : {2, 3}) { // a group put into no object, and no group
         for (auto command : {KEP_Move, KEP_Position, KEP_Angle, KEP_Rotate}) {
             command(pivot, 1, 1, 1);

@@ -106,6 +106,7 @@ TEST_F(LoadFailureTest, EachFailureGivesItsMessageAndKeepsWhatItShould) {
 }
 
 TEST_F(LoadFailureTest, HalfReadMapKeepsWhatWasReadAndClearsCompletely) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     KEP_InitialImage(-7); // image numbers never go below 1
     EXPECT_EQ(LoadFromFile(dir.Place("half/level.kep"), kepw::Write(SmallCompleteMap(5))), 0);
     const KEP_Map& map = *CurrentMap();
@@ -159,6 +160,7 @@ TEST_F(LoadFailureTest, EveryCutOfEitherVersionFailsCleanlyAndClearsCompletely) 
 // Whatever a count or the product of a lightmap's sides claims, the load fails
 // when the data runs out and never asks the host for more memory than that.
 TEST_F(LoadFailureTest, ClaimsLargerThanTheDataFailFast) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     auto lightmap = [](int32_t width, int32_t height) {
         return [=](kepw::Map& m) { m.lightmaps[0].width = width, m.lightmaps[0].height = height; };
     };

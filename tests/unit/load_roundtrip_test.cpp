@@ -90,6 +90,7 @@ using LoadCase = std::tuple<std::string, int32_t, std::string, std::string>;
 class MapRoundTrip : public PluginTest, public ::testing::WithParamInterface<LoadCase> {};
 
 TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     const auto& [caseName, version, fileName, mapDirectory] = GetParam();
     const kepw::Map written = RichMap(version);
     TempDir dir;

@@ -16,7 +16,12 @@ namespace {
 
 using namespace scene_test;
 
-class ObjectAssemblyTest : public SceneTest {};
+class ObjectAssemblyTest : public SceneTest {
+    void SetUp() override {
+        SceneTest::SetUp();
+        simhost::SetCallLog(simhost::CallLog::kFull);
+    }
+};
 
 using Texts = std::vector<std::string>;
 
@@ -40,6 +45,7 @@ TEST_F(ObjectAssemblyTest, ObjectNumbersSkipTheHostsAndStartFromTheInitialNumber
     for (const int32_t initial : {0, -5, INT32_MIN, INT32_MAX}) {
         SCOPED_TRACE(initial);
         ResetPluginAndHost();
+        simhost::SetCallLog(simhost::CallLog::kFull);
         KEP_InitialObject(initial);
         ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
         EXPECT_EQ(GroupRecord(0), std::to_string(std::max(initial, 1)) + " 1 0");
@@ -113,6 +119,7 @@ TEST_F(ObjectAssemblyTest, SurfacesGetTheirTextureAndLightmapImagesOnTheirStages
               "TextureLimbStage(1000,1,1,1000) TextureLimb(1000,2,1002)");
     // Without lightmaps on, no stage-1 image is bound anywhere.
     ResetPluginAndHost();
+    simhost::SetCallLog(simhost::CallLog::kFull);
     ASSERT_EQ(Load(map, 1), 1) << LastErrorText();
     EXPECT_EQ(CallsAmong(stageCalls),
               "SetTextureStage(1000,0,1002) TextureLimb(1000,1,1003) TextureLimb(1000,2,1002)");

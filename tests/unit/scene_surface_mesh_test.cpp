@@ -156,6 +156,7 @@ TEST_F(SurfaceMeshTest, PositionsAreRelativeToTheOriginOrTheOwnedObjectPlusTheMa
 }
 
 TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
     // 16,268,816 lightmapped triangles need 12 + 132 bytes each: just past
     // what a signed 32-bit memblock size holds.
     for (int32_t i = 0; i < 16268816; ++i)

@@ -3,7 +3,9 @@
 // Tests link it and use this interface to set it up and look inside it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,15 +19,43 @@ struct Call {
     std::string Text() const { return name + "(" + args + ")"; }
 };
 
+// Adds a call to a kFull log, or counts it for a kCounts one; nothing when off.
+void Record(const char* name, const std::string& args);
+void CountCall(const char* name);
+
 // Forgets every call, lookup, memblock, image, mesh, object and host string,
 // and restores every setting below to its default.
 void Reset();
 
+// The call log. It is off by default and after Reset, so that the stand-in
+// never slows a load down; a test that reads calls asks for them first.
+// kCounts keeps only how many calls each function received; kFull also keeps
+// the calls themselves (only those named in `fullNames`, when it names any),
+// up to kMaxLoggedCalls, after which it keeps counting.
+enum class CallLog { kOff, kCounts, kFull };
+constexpr std::size_t kMaxLoggedCalls = 200000;
+// Also forgets what was logged.
+void SetCallLog(CallLog mode, std::initializer_list<const char*> fullNames = {});
+CallLog CallLogMode();
+
+// The logged calls in order. Reading them while the log is not kFull, or after
+// it passed kMaxLoggedCalls, would give a wrong picture: that aborts the test.
 const std::vector<Call>& Calls();
 void ClearCalls();
-// Only the calls with this short name, as Text().
+// Only the calls with this short name, as Text() (the log must be kFull).
 std::vector<std::string> CallsNamed(const std::string& name);
-void Record(const char* name, const std::string& args);
+// How many calls this short name received (the log must be on).
+std::size_t CallCount(const std::string& name);
+
+// Logs one call when the log is on; `makeArgs` runs only for a kFull log.
+template <typename MakeArgs> void LogCall(const char* name, MakeArgs makeArgs) {
+    const CallLog mode = CallLogMode();
+    if (mode == CallLog::kOff) return;
+    if (mode == CallLog::kFull)
+        Record(name, makeArgs());
+    else
+        CountCall(name);
+}
 
 // Every lookup name asked of any module (the core module included), in order.
 const std::vector<std::string>& Lookups();
@@ -46,5 +76,9 @@ uint32_t* GlobalStructure();
 // Helpers for the modules: the lookup is logged and hidden names refused.
 bool ResolveAllowed(const char* lookupName);
 std::string FormatArgs(std::initializer_list<double> values);
+// Logs one call whose arguments are numbers (cheap when the log is off).
+template <typename... Values> void LogCallOf(const char* name, Values... values) {
+    LogCall(name, [&] { return FormatArgs({static_cast<double>(values)...}); });
+}
 
 } // namespace simhost
