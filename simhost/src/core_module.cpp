@@ -97,6 +97,7 @@ void Reset() {
     g_hidden.clear();
     g_globPtrZero = false;
     g_allocatorLeavesZero = false;
+    SetMeshRecordLayout(MeshRecordLayout::Older);
     ReleaseHostStrings();
     ResetMemblocks();
     ResetImages();

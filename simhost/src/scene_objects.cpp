@@ -46,7 +46,9 @@ Limb& SceneObject::PutLimb(int limb, int parent, const std::vector<MeshVertex>* 
 void SceneObject::BindStage(Limb& limb, int stage, int image) {
     if (stage < 0 || stage >= static_cast<int>(HostMeshRecord::kMaxStages)) return;
     limb.stageImages[stage] = image;
-    if (image != 0 && limb.record) limb.record->EnsureStages(static_cast<uint32_t>(stage) + 1);
+    if (!limb.record) return;
+    if (image != 0) limb.record->EnsureStages(static_cast<uint32_t>(stage) + 1);
+    limb.record->SetStageImage(static_cast<uint32_t>(stage), image);
 }
 
 bool SceneObject::IsWithin(int limb, int ancestor) const {

@@ -42,6 +42,26 @@ void MessageBoxA(const char* text, const char* caption, unsigned type) {
     ::MessageBoxA(nullptr, text, caption, type);
 }
 
+bool IsWritableMemory(const void* address, std::size_t bytes) {
+    const DWORD writable =
+        PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    uintptr_t at = reinterpret_cast<uintptr_t>(address);
+    const uintptr_t end = at + bytes;
+    if (!address || end < at) return false;
+    while (at < end) {
+        MEMORY_BASIC_INFORMATION info;
+        if (::VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) == 0)
+            return false;
+        if (info.State != MEM_COMMIT || !(info.Protect & writable) ||
+            (info.Protect & (PAGE_GUARD | PAGE_NOACCESS)))
+            return false;
+        const uintptr_t regionEnd = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        if (regionEnd <= at) return false;
+        at = regionEnd;
+    }
+    return true;
+}
+
 void BreakIfDebuggerAttached() {
     if (::IsDebuggerPresent()) ::DebugBreak();
 }
@@ -119,6 +139,27 @@ void ExitProcess(unsigned code) {
 void MessageBoxA(const char* text, const char* caption, unsigned /*type*/) {
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
     std::fflush(stderr);
+}
+
+bool IsWritableMemory(const void* address, std::size_t bytes) {
+    // The kernel's list of mappings, in ascending order: the range must be
+    // covered by consecutive readable and writable ones.
+    uintptr_t at = reinterpret_cast<uintptr_t>(address);
+    const uintptr_t end = at + bytes;
+    if (!address || end < at) return false;
+    std::FILE* maps = std::fopen("/proc/self/maps", "r");
+    if (!maps) return false;
+    char line[512];
+    while (at < end && std::fgets(line, sizeof line, maps)) {
+        unsigned long low = 0, high = 0;
+        char perms[5] = {};
+        if (std::sscanf(line, "%lx-%lx %4s", &low, &high, perms) != 3) continue;
+        if (high <= at) continue;
+        if (low > at || perms[0] != 'r' || perms[1] != 'w') break; // a gap or no access
+        at = high;
+    }
+    std::fclose(maps);
+    return at >= end;
 }
 
 void BreakIfDebuggerAttached() {

@@ -3,6 +3,7 @@
 // Linux they follow the host module contract of <kepimport/host_module.h>.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -15,6 +16,11 @@ void* GetProcAddress(void* module, const char* lookupName);
 void FreeLibrary(void* module);
 [[noreturn]] void ExitProcess(unsigned code);
 void MessageBoxA(const char* text, const char* caption, unsigned type);
+
+// True when every byte of [address, address + bytes) is committed memory the
+// process may read and write. Used before writing into records the host hands
+// out whose layout is not known in advance; not meant for hot paths.
+bool IsWritableMemory(const void* address, std::size_t bytes);
 
 // "KEP BREAK": a breakpoint trap when, and only when, a debugger is attached.
 void BreakIfDebuggerAttached();

@@ -54,8 +54,10 @@ void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
     group->ownsObject = 1;
     group->object = object;
     host::object::MakeObject(object, kScratchMesh, 0);
-    if (const int32_t image = TextureImage(map, surface); image > 0)
+    if (const int32_t image = TextureImage(map, surface); image > 0) {
         host::object::SetTextureStage(object, 0, image);
+        KEP_NoteObjectImage(g_plugin.recordLayout, object, image);
+    }
     if (const int32_t lightmap = LightmapImage(map, surface, flag); lightmap > 0) {
         host::object::SetTextureStage(object, 1, lightmap);
         pass.lightmapStage = true;
@@ -114,7 +116,7 @@ void BuildGroupGeometry(KEP_Map* map, KEP_Group* group, int32_t flag, Pass& pass
         // A mesh without surfaces in a group without an object has nothing
         // to show: no record pass and no Show for object 0.
         if (group->object == 0) continue;
-        KEP_WriteHostRecords(group->object, flag, pass.lightmapStage);
+        KEP_WriteHostRecords(g_plugin.recordLayout, group->object, flag, pass.lightmapStage);
         host::object::Show(group->object);
     }
     if (pass.parent && group->object == 0) group->object = pass.parent->object;

@@ -1,9 +1,43 @@
-// Writes the texture-stage state straight into the host's object record.
+// Writes the texture-stage state straight into the host's mesh records.
 #pragma once
 
 #include <cstdint>
 
+// Where one host release keeps the fields of its mesh record that the record
+// pass touches (byte offsets).
+struct HostMeshLayout {
+    const char* name;
+    int stageCount; // DWORD: number of texture stages
+    int stageArray; // pointer to the stage records
+    int stageSize;  // bytes per stage record
+    int light;      // bool switches
+    int ambient;
+    int transparency;
+};
+
+// The layout of the running host, decided once from the host itself: at the
+// first record pass over an object the builder made with a texture image, the
+// known layouts are tried on that object's first host mesh. A layout fits only
+// when its stage count is 1-8, its stage array is non-null and writable, and
+// stage 0 holds the image the builder bound. Until a layout fits, and for good
+// when none does, the record pass writes nothing.
+struct HostRecordLayoutChoice {
+    const HostMeshLayout* layout = nullptr; // the accepted layout, if any
+    bool decided = false;
+    int32_t probeObject = 0; // object made with `probeImage` on stage 0
+    int32_t probeImage = 0;
+};
+
+// The builder made `object` and bound `image` (> 0) to its stage 0.
+void KEP_NoteObjectImage(HostRecordLayoutChoice& choice, int32_t object, int32_t image);
+
 // Record pass over every host mesh of `object`: stage 0 passes the texture's
 // colour on; with lightmaps (flag 2 and a stage-1 image bound in this pass)
-// stage 1 multiplies by the lightmap, otherwise the mesh is marked unlit.
-void KEP_WriteHostRecords(int32_t object, int32_t lightmapFlag, bool lightmapStageSet);
+// stage 1 multiplies by the lightmap, otherwise the mesh is marked transparent
+// to lighting (no lightmap stage). Light and ambient are switched off.
+void KEP_WriteHostRecords(HostRecordLayoutChoice& choice, int32_t object, int32_t lightmapFlag,
+                          bool lightmapStageSet);
+
+// The known layouts: older host releases, then the current public release.
+extern const HostMeshLayout kOlderHostMeshLayout;
+extern const HostMeshLayout kCurrentHostMeshLayout;

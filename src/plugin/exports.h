@@ -11,6 +11,10 @@
 KEP_EXPORT void KEP_CDECL Constructor();
 KEP_EXPORT void KEP_CDECL Destructor();
 
+// The host modules a compiled program must carry for this plug-in to work.
+KEP_EXPORT int KEP_CDECL GetNumDependencies();
+KEP_EXPORT const char* KEP_CDECL GetDependencyID(int n);
+
 // Errors, version, break and settings.
 KEP_EXPORT int32_t KEP_CDECL KEP_GetLastError();
 KEP_EXPORT char* KEP_CDECL KEP_GetLastErrorText(char* previous);

@@ -6,6 +6,7 @@
 
 #include "core/CList.h"
 #include "core/Cstring.h"
+#include "map/host_records.h"
 #include "map/kep_model.h"
 
 struct PluginState {
@@ -26,6 +27,8 @@ struct PluginState {
     // position of the last pivot entity met (see map/build_groups.cpp).
     int32_t limbCounter = 1;
     float buildOrigin[3] = {0.0f, 0.0f, 0.0f};
+    // The running host's mesh-record layout, decided once per process.
+    HostRecordLayoutChoice recordLayout;
 };
 
 extern PluginState g_plugin;

@@ -17,6 +17,7 @@ void ResetPluginAndHost() {
     g_plugin.limbCounter = 1;
     for (float& axis : g_plugin.buildOrigin)
         axis = 0.0f;
+    g_plugin.recordLayout = HostRecordLayoutChoice();
     Constructor();
     simhost::Reset();
 }

@@ -2,6 +2,7 @@
 // settings a script makes before loading maps.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -86,6 +87,19 @@ TEST_F(FrameCommands, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) 
     EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
     EXPECT_EQ(KEP_GetLastErrorText(text), nullptr); // no error: null, the old one still freed
     EXPECT_EQ(simhost::OutstandingHostStrings(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(HostDependencies, NameTheThreeModulesTheCommandsCallAndNothingElse) {
+    ASSERT_EQ(GetNumDependencies(), 3);
+    EXPECT_STREQ(GetDependencyID(0), "DBProMemblocksDebug.dll");
+    EXPECT_STREQ(GetDependencyID(1), "DBProImageDebug.dll");
+    EXPECT_STREQ(GetDependencyID(2), "DBProBasic3DDebug.dll");
+    for (const int n : {-1, 3, INT32_MIN, INT32_MAX})
+        EXPECT_STREQ(GetDependencyID(n), "") << n;
 }
 
 } // namespace

@@ -125,8 +125,9 @@ TEST_F(ObjectAssemblyTest, SurfacesGetTheirTextureAndLightmapImagesOnTheirStages
               "SetTextureStage(1000,0,1002) TextureLimb(1000,1,1003) TextureLimb(1000,2,1002)");
 }
 
-// Per limb, bytes 1037, 1040, 1041 of its host mesh record, then per stage its
-// stage, colour operation, arguments and word 304 in hex (fresh: "1 1 0", -1).
+// Per limb, the light, ambient and transparency switches of its host mesh
+// record, then per stage its stage, colour operation, arguments and word 304
+// in hex (fresh: "1 1 0", -1).
 Texts RecordsOf(int object) {
     Texts records;
     simhost::ObjectState state;
@@ -134,7 +135,7 @@ Texts RecordsOf(int object) {
     for (const simhost::LimbState& limb : state.limbs) {
         const simhost::HostMeshRecordState& m = limb.hostMesh;
         char text[512]; // room for the most stages a host mesh record has (8)
-        int at = std::snprintf(text, sizeof text, "%d %d %d", m.byte1037, m.byte1040, m.byte1041);
+        int at = std::snprintf(text, sizeof text, "%d %d %d", m.light, m.ambient, m.transparency);
         for (const simhost::StageRecordState& s : m.stages)
             at += std::snprintf(text + at, sizeof text - at, " | %x %x %x %x %x", s.stage,
                                 s.colourOp, s.arg1, s.arg2, s.word304);
@@ -143,38 +144,55 @@ Texts RecordsOf(int object) {
     return records;
 }
 
-TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageOnlyWhenThePassBoundAnImage) {
+TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayout) {
     // Stage 0 selects the texture; stage 1 modulates 2x by the lightmap, or
-    // byte 1041 marks the mesh as having none.
-    const std::string lit = "0 0 0 | 0 2 2 0 0 | 1 5 2 1 0", unlit = "0 0 1 | 0 2 2 0 0";
-    const std::string keptStage = "0 0 1 | 0 2 2 0 0 | 1 5 2 1 0";
+    // the transparency switch marks the mesh as having none.
+    const std::string lit = "0 0 0 | 0 2 2 0 0", unlit = "0 0 1 | 0 2 2 0 0";
+    const std::string litStage = " | 1 5 2 1 0";
+    const std::string freshLit = "1 1 0 | ffffffff ffffffff ffffffff ffffffff ffffffff";
+    const std::string freshStage = " | ffffffff ffffffff ffffffff ffffffff ffffffff";
     struct Case {
         int32_t flag;
         bool lightmapImage;
         int32_t childLightmap; // -1: the child group has no mesh
         Texts expected;
     } const cases[] = {
-        {2, true, -1, {lit, lit, unlit}},
+        {2, true, -1, {lit + litStage, lit + litStage, unlit}},
         {1, true, -1, {unlit, unlit, unlit}},
         {0, true, -1, {unlit, unlit, unlit}},
         {2, false, -1, {unlit, unlit, unlit}}, // the lightmap has no image
         // The child's own pass bound no lightmap: it marks every mesh of the
         // object unlit, and what the parent's pass wrote on stage 1 stays.
-        {2, true, 0, {keptStage, keptStage, unlit, unlit}},
-        {2, true, 1, {lit, lit, unlit, lit}},
+        {2, true, 0, {unlit + litStage, unlit + litStage, unlit, unlit}},
+        {2, true, 1, {lit + litStage, lit + litStage, unlit, lit + litStage}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
-        ResetPluginAndHost();
-        kepw::Map map;
-        map.lightmaps = {c.lightmapImage ? kepw::PatternLightmap(2, 2, 1) : kepw::Lightmap()};
-        map.groups = {ChildOf(2), kepw::Group{}};
-        map.meshes = {
-            MeshOf(2, {OneTriangle("a.bmp", 1), OneTriangle("a.bmp", 1), OneTriangle("a.bmp", 0)})};
-        if (c.childLightmap >= 0)
-            map.meshes.push_back(MeshOf(1, {OneTriangle("b.bmp", c.childLightmap)}));
-        ASSERT_EQ(Load(map, c.flag), 1) << LastErrorText();
-        EXPECT_EQ(RecordsOf(1000), c.expected);
+    // A host whose records fit neither known layout keeps them as it made them.
+    const simhost::MeshRecordLayout layouts[] = {simhost::MeshRecordLayout::Older,
+                                                 simhost::MeshRecordLayout::Current,
+                                                 simhost::MeshRecordLayout::Unrecognised};
+    for (const simhost::MeshRecordLayout layout : layouts) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << "layout " << static_cast<int>(layout) << " case " << (&c - cases));
+            ResetPluginAndHost();
+            simhost::SetMeshRecordLayout(layout);
+            kepw::Map map;
+            map.lightmaps = {c.lightmapImage ? kepw::PatternLightmap(2, 2, 1) : kepw::Lightmap()};
+            map.groups = {ChildOf(2), kepw::Group{}};
+            map.meshes = {MeshOf(
+                2, {OneTriangle("a.bmp", 1), OneTriangle("a.bmp", 1), OneTriangle("a.bmp", 0)})};
+            if (c.childLightmap >= 0)
+                map.meshes.push_back(MeshOf(1, {OneTriangle("b.bmp", c.childLightmap)}));
+            ASSERT_EQ(Load(map, c.flag), 1) << LastErrorText();
+            Texts expected = c.expected;
+            if (layout == simhost::MeshRecordLayout::Unrecognised) {
+                for (std::string& record : expected) {
+                    const bool twoStages = record.find(litStage) != std::string::npos;
+                    record = freshLit + (twoStages ? freshStage : "");
+                }
+            }
+            EXPECT_EQ(RecordsOf(1000), expected);
+        }
     }
 }
 
@@ -192,18 +210,22 @@ TEST_F(ObjectAssemblyTest, RecordPassSkipsMeshesAndStagesMissingFromTheHostsReco
     const uint32_t* object = reinterpret_cast<uint32_t*>(host::object::GetObjectA(1000));
     ASSERT_TRUE(object && object[0] == 3u);
     uint32_t* meshArray = Target<uint32_t>(object[2]);
+    const HostMeshLayout& layout = kOlderHostMeshLayout;
     for (int i = 0; i < 3; ++i) {
         uint32_t* mesh = Target<uint32_t>(meshArray[i]);
         uint8_t* bytes = reinterpret_cast<uint8_t*>(mesh);
-        bytes[1037] = bytes[1040] = bytes[1041] = 7;
-        std::memset(Target<uint8_t>(mesh[904 / 4]), 0xaa, 2 * 328); // both stage records
+        bytes[layout.light] = bytes[layout.ambient] = bytes[layout.transparency] = 7;
+        std::memset(Target<uint8_t>(mesh[layout.stageArray / 4]), 0xaa, 2 * layout.stageSize);
     }
     // Mesh 0 is missing from the array, mesh 1 claims no stages, mesh 2's
     // stage array is missing.
-    Target<uint32_t>(meshArray[1])[892 / 4] = 0;
-    Target<uint32_t>(meshArray[2])[904 / 4] = 0;
+    Target<uint32_t>(meshArray[1])[layout.stageCount / 4] = 0;
+    Target<uint32_t>(meshArray[2])[layout.stageArray / 4] = 0;
     meshArray[0] = 0;
-    KEP_WriteHostRecords(1000, 2, true);
+    HostRecordLayoutChoice decided;
+    decided.decided = true;
+    decided.layout = &layout;
+    KEP_WriteHostRecords(decided, 1000, 2, true);
     // Mesh 0 is never reached; the others can set up no stage.
     const std::string stale = " | aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa";
     EXPECT_EQ(RecordsOf(1000),

@@ -111,7 +111,7 @@ TEST_F(SimhostTest, HostRecordsStayPutAndGainAStageForALightmap) {
     ASSERT_TRUE(simhost::FindObject(5, &object));
     const simhost::HostMeshRecordState& state = object.limbs[0].hostMesh;
     EXPECT_EQ(object.limbs[0].stage1Image, 2000);
-    EXPECT_EQ(state.byte1041, 1);
+    EXPECT_EQ(state.transparency, 1);
     ASSERT_EQ(state.stages.size(), 2u);
     EXPECT_EQ(state.stages[0].colourOp, 2u);
     EXPECT_EQ(state.stages[1].colourOp, 5u);

@@ -55,6 +55,7 @@ struct Float3 {
 
 // One texture-stage record of a host mesh record, as the plug-in left it.
 struct StageRecordState {
+    uint32_t image = 0;    // byte 256, set by the host when it binds an image
     uint32_t stage = 0;    // byte 268
     uint32_t colourOp = 0; // byte 272
     uint32_t arg1 = 0;     // byte 276
@@ -62,14 +63,15 @@ struct StageRecordState {
     uint32_t word304 = 0;  // byte 304
 };
 
-// A host mesh record (the memory GetObjectA hands out), as the plug-in left it.
-// A fresh record holds byte1037 = 1, byte1040 = 1, byte1041 = 0 and stage
-// records whose five words are 0xFFFFFFFF, so every write shows.
+// A host mesh record (the memory GetObjectA hands out), as the plug-in left it,
+// read field by field in the record's own layout. A fresh record has light and
+// ambient on, transparency off and stage records whose five written words are
+// 0xFFFFFFFF, so every write shows.
 struct HostMeshRecordState {
-    uint8_t byte1037 = 0;
-    uint8_t byte1040 = 0;
-    uint8_t byte1041 = 0;
-    uint32_t stageCount = 0; // byte 892
+    uint8_t light = 0;
+    uint8_t ambient = 0;
+    uint8_t transparency = 0;
+    uint32_t stageCount = 0;
     std::vector<StageRecordState> stages;
 };
 

@@ -65,6 +65,16 @@ void SetGlobPtrReturnsZero(bool zero);
 void HideFunction(const std::string& lookupName); // resolve gives null for it
 void SetStringAllocatorLeavesZero(bool leaveZero);
 
+// Where host mesh records keep their texture stages and render switches. Host
+// releases differ; records made after the setting use it (Reset: Older).
+enum class MeshRecordLayout {
+    Older,        // stage count at 892, stage array at 904, 328-byte stages
+    Current,      // stage count at 896, stage array at 908, 336-byte stages
+    Unrecognised, // neither: a host whose records the plug-in must not touch
+};
+void SetMeshRecordLayout(MeshRecordLayout layout);
+MeshRecordLayout GetMeshRecordLayout();
+
 // Host strings handed out by the string allocator and not yet released.
 std::size_t OutstandingHostStrings();
 // Releases every outstanding host string (a host frees what scripts dropped).
