@@ -4,6 +4,7 @@
 
 #include "core/memory.h"
 #include "host/host_functions.h"
+#include "map/kep_import.h"
 #include "map/kep_model.h"
 
 namespace {
@@ -18,7 +19,7 @@ class DeletedImages {
         // never loaded: there is nothing of ours to delete.
         if (image <= 0) return;
         if (!FirstTime(image)) return;
-        host::image::DeleteEx(image);
+        KEP_DeleteHostImage(image);
     }
 
   private:
@@ -41,7 +42,7 @@ void KEP_DeleteHostMedia(const KEP_Map* map) {
     for (int32_t i = 0; i < map->groups.Count(); ++i) {
         const KEP_Group* group = map->groups.At(i);
         if (group && group->object != 0 && host::object::GetExist(group->object))
-            host::object::DeleteEx(group->object);
+            KEP_DeleteHostObject(group->object);
     }
     DeletedImages images;
     for (int32_t i = 0; i < map->textures.Count(); ++i)

@@ -46,7 +46,7 @@ void KEP_ApplyAmbient() {
                 pixel = AddAmbient(pixel, ambient);
                 std::memcpy(pixels + 4 * p, &pixel, 4);
             }
-            host::image::DeleteEx(lightmap->image);
+            KEP_DeleteHostImage(lightmap->image);
             host::memblock::CreateImageFromMemblock(lightmap->image, kScratchMemblock);
         }
         host::memblock::DeleteMemblock(kScratchMemblock);

@@ -35,6 +35,18 @@ uint32_t KEP_ParseAmbient(const std::string& value);
 // above 1); 0 when every number up to the largest is taken.
 int32_t KEP_FreeImageNumber();
 int32_t KEP_FreeObjectNumber();
+// While one lives (one load), the searches above go on from where the last
+// one stopped; the plug-in deletes host images and objects only through the
+// two helpers below, which make them start from the setting again.
+class KEP_NumberSearchScope {
+  public:
+    KEP_NumberSearchScope();
+    ~KEP_NumberSearchScope();
+    KEP_NumberSearchScope(const KEP_NumberSearchScope&) = delete;
+    KEP_NumberSearchScope& operator=(const KEP_NumberSearchScope&) = delete;
+};
+void KEP_DeleteHostImage(int32_t image);
+void KEP_DeleteHostObject(int32_t object);
 
 // Scene building.
 void KEP_ApplyAmbient();

@@ -65,6 +65,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     }
     map->objectsBuilt = 0;
 
+    const KEP_NumberSearchScope numberSearches;
     try {
         KEP_DoGroups(reader);
         KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");

@@ -9,8 +9,11 @@
 
 #include "host/host_functions.h"
 #include "map/host_records.h"
+#include "map/kep_import.h"
 #include "plugin/exports.h"
+#include "plugin/plugin_state.h"
 #include "scene_helpers.h"
+#include "simhost/memblocks_images.h"
 
 namespace {
 
@@ -25,6 +28,101 @@ class ObjectAssemblyTest : public SceneTest {
 
 using Texts = std::vector<std::string>;
 
+// The search as a load would make it afresh: the first number at or above
+// the setting (and 1) that `taken` lacks, 0 when none is left.
+int32_t PlainFirstFree(const std::vector<int>& taken, int32_t setting) {
+    for (int64_t n = std::max(setting, 1); n <= INT32_MAX; ++n)
+        if (!std::binary_search(taken.begin(), taken.end(), static_cast<int>(n)))
+            return static_cast<int32_t>(n);
+    return 0;
+}
+
+// Images and objects taken in patterns, numbers taken ('t'), searched without
+// taking ('s') and deleted through the plug-in ('d' deletes `deleted`): within
+// one load each search returns exactly what the plain search returns, without
+// asking the host again about the numbers it passed. A script's deletion
+// between loads is seen by the next load.
+TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatThePlainSearchFinds) {
+    struct Kind {
+        const char* existCall;
+        int32_t* setting;
+        int32_t (*search)();
+        void (*take)(int);
+        void (*deleteByPlugin)(int32_t);
+        void (*deleteByScript)(int);
+        std::vector<int> (*taken)();
+    };
+    const Kind kinds[] = {
+        {"GetExistEx", &g_plugin.initialImage, &KEP_FreeImageNumber,
+         [](int n) { simhost::MakeTestImage(n, 1, 1, {0u}); }, &KEP_DeleteHostImage,
+         [](int n) { host::image::DeleteEx(n); }, &simhost::ImageNumbers},
+        {"GetExist", &g_plugin.initialObject, &KEP_FreeObjectNumber,
+         [](int n) { host::object::MakeObject(n, 0, 0); }, &KEP_DeleteHostObject,
+         [](int n) { host::object::DeleteEx(n); }, &simhost::ObjectNumbers},
+    };
+    std::vector<int> block(60);
+    for (int i = 0; i < 60; ++i)
+        block[i] = 1000 + i + (i >= 20); // 1000..1060 without 1020
+    struct Pattern {
+        int32_t setting;
+        std::vector<int> taken;
+        const char* steps;
+        int32_t deleted;
+    };
+    const Pattern patterns[] = {
+        {1000, {}, "tttttst", 0},
+        {1000, {1000}, "ttstt", 0},                                // the initial number taken
+        {1000, {1001, 1003, 1004, 1006, 1010}, "ttttttttt", 0},    // gaps
+        {1000, block, "ttsttt", 0},                                // a taken block with a hole
+        {-5, {1, 2, 5}, "tsttt", 0},                               // the setting below 1
+        {1000, {1000, 1001, 1002}, "ttdtts", 1001},                // a deletion below the last find
+        {1000, {1000, 1001, 1002}, "ttdtt", 1004},                 // one at the last find
+        {INT32_MAX - 2, {INT32_MAX - 1}, "tttsdt", INT32_MAX - 2}, // none left above
+    };
+    for (const Kind& kind : kinds) {
+        for (const Pattern& pattern : patterns) {
+            SCOPED_TRACE(testing::Message()
+                         << kind.existCall << " pattern " << (&pattern - patterns));
+            ResetPluginAndHost();
+            simhost::SetCallLog(simhost::CallLog::kCounts);
+            *kind.setting = pattern.setting;
+            for (int n : pattern.taken)
+                kind.take(n);
+            int32_t lowestFound = 0;
+            {
+                const KEP_NumberSearchScope load;
+                int32_t last = 0;
+                for (const char* step = pattern.steps; *step; ++step) {
+                    if (*step == 'd') {
+                        kind.deleteByPlugin(pattern.deleted);
+                        last = 0;
+                        continue;
+                    }
+                    const int32_t expected = PlainFirstFree(kind.taken(), pattern.setting);
+                    const std::size_t before = simhost::CallCount(kind.existCall);
+                    const int32_t found = kind.search();
+                    ASSERT_EQ(found, expected) << "step " << step - pattern.steps;
+                    const int32_t from = last != 0 ? last : std::max(pattern.setting, 1);
+                    // The host is asked about each number from there to the find.
+                    const int64_t passed = int64_t{found != 0 ? found : INT32_MAX} - from + 1;
+                    EXPECT_EQ(simhost::CallCount(kind.existCall) - before,
+                              static_cast<std::size_t>(passed));
+                    last = found;
+                    if (found != 0 && *step == 't') {
+                        kind.take(found);
+                        if (lowestFound == 0) lowestFound = found;
+                    }
+                }
+            }
+            // Between loads a script deletes the first number this load took.
+            ASSERT_NE(lowestFound, 0);
+            kind.deleteByScript(lowestFound);
+            const KEP_NumberSearchScope nextLoad;
+            EXPECT_EQ(kind.search(), PlainFirstFree(kind.taken(), pattern.setting));
+        }
+    }
+}
+
 TEST_F(ObjectAssemblyTest, ObjectNumbersSkipTheHostsAndStartFromTheInitialNumberOrOne) {
     host::object::MakeObject(1000, 0, 0);
     host::object::MakeObject(1001, 0, 0);
@@ -33,12 +131,11 @@ TEST_F(ObjectAssemblyTest, ObjectNumbersSkipTheHostsAndStartFromTheInitialNumber
     map.meshes = {MeshOf(1, {OneTriangle("t.bmp", 0), OneTriangle("t.bmp", 0)}),
                   MeshOf(0, {OneTriangle("t.bmp", 0), OneTriangle("t.bmp", 0)})};
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    // Every search starts again from the initial number; the default group
-    // heads the list. Each new object starts its limbs from 1 again.
+    // The default group heads the list. Within one load the search goes on
+    // from the number it found last. Each new object starts its limbs from 1.
     EXPECT_EQ(CallsAmong({"GetExist", "MakeObject", "AddLimb"}),
               "GetExist(1000) GetExist(1001) GetExist(1002) MakeObject(1002,1,0) AddLimb(1002,1,1) "
-              "GetExist(1000) GetExist(1001) GetExist(1002) GetExist(1003) MakeObject(1003,1,0) "
-              "AddLimb(1003,1,1)");
+              "GetExist(1002) GetExist(1003) MakeObject(1003,1,0) AddLimb(1003,1,1)");
 
     map = kepw::Map();
     map.meshes = {MeshOf(0, {OneTriangle("t.bmp", 0)})};
