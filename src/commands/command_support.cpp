@@ -5,10 +5,8 @@
 
 #include "plugin/plugin_state.h"
 
-const char kInvalidBufferMessage[] = "Invalid buffer";
-
 KEP_Map* CurrentMapOrFail() {
-    if (!g_plugin.currentMap) SetLastError("No current map");
+    if (!g_plugin.currentMap) SetLastError(KepMessage::NoCurrentMap);
     return g_plugin.currentMap;
 }
 

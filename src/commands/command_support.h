@@ -5,9 +5,6 @@
 
 #include "map/kep_model.h"
 
-// Message for a direct-call export that is handed no buffer to write into.
-extern const char kInvalidBufferMessage[];
-
 // The current map; with none, sets "No current map" and returns null.
 KEP_Map* CurrentMapOrFail();
 

@@ -34,7 +34,7 @@ uint32_t EntityCoordinate(int32_t entityIndex, int axis) {
     if (!map) return FloatBits(0.0f);
     const KEP_Entity* entity = map->entities.GetAt(entityIndex);
     if (!entity) {
-        SetLastError("Invalid entity index");
+        SetLastError(KepMessage::InvalidEntityIndex);
         return FloatBits(0.0f);
     }
     return FloatBits(entity->position[axis]);
@@ -67,7 +67,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_Count(int32_t component) {
     case kObject:
         return map->objectsBuilt;
     default:
-        SetLastError("Invalid component type");
+        SetLastError(KepMessage::InvalidComponentType);
         return 0;
     }
 }
@@ -78,7 +78,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceCount(int32_t meshIndex) {
     if (!map) return 0;
     const KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
     if (!mesh) {
-        SetLastError("Invalid mesh index");
+        SetLastError(KepMessage::InvalidMeshIndex);
         return 0;
     }
     return mesh->surfaces.Count();
@@ -90,12 +90,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceTexture(int32_t meshIndex, int32_t surfa
     if (!map) return -1;
     KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
     if (!mesh) {
-        SetLastError("Invalid mesh index");
+        SetLastError(KepMessage::InvalidMeshIndex);
         return -1;
     }
     const KEP_Surface* surface = mesh->surfaces.GetAt(surfaceIndex);
     if (!surface) {
-        SetLastError("Invalid surface index");
+        SetLastError(KepMessage::InvalidSurfaceIndex);
         return -1;
     }
     return surface->textureIndex;
@@ -117,7 +117,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_PivotID(int32_t entityIndex) {
     if (!map) return -1;
     const KEP_Entity* entity = map->entities.GetAt(entityIndex);
     if (!entity) {
-        SetLastError("Invalid entity index");
+        SetLastError(KepMessage::InvalidEntityIndex);
         return -1;
     }
     // An entity that is not a pivot gives -1 without a message.

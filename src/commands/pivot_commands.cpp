@@ -24,14 +24,14 @@ bool FindPivotTarget(int32_t pivotIndex, PivotTarget& target) {
     if (!map) return false;
     target.pivot = map->pivots.GetAt(pivotIndex);
     if (!target.pivot) {
-        SetLastError("Invalid pivot index");
+        SetLastError(KepMessage::InvalidPivotIndex);
         return false;
     }
     const KEP_Group* group = target.pivot->group;
     // A group that was put into no host object has no geometry to act on;
     // object 0 would name nothing of ours in the host.
     if (!group || group->object == 0) {
-        SetLastError("Unable to determine group identifier");
+        SetLastError(KepMessage::NoGroupObject);
         return false;
     }
     target.object = group->object;

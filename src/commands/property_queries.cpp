@@ -65,13 +65,13 @@ KEP_Properties* PropertiesOrFail(int32_t component, int32_t index) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return nullptr;
     if (!CarriesProperties(component)) {
-        SetLastError("Invalid component type");
+        SetLastError(KepMessage::InvalidComponentType);
         return nullptr;
     }
     KEP_Properties* properties = ComponentIndexValid(*map, component, index)
                                      ? FindProperties(*map, component, index)
                                      : nullptr;
-    if (!properties) SetLastError("Invalid component index");
+    if (!properties) SetLastError(KepMessage::InvalidComponentIndex);
     return properties;
 }
 
@@ -88,12 +88,12 @@ const char* PropertyTextOrFail(int32_t component, int32_t selector, int32_t comp
     KEP_Properties* properties = PropertiesOrFail(component, componentIndex);
     if (!properties) return nullptr;
     if (selector != kKey && selector != kValue) {
-        SetLastError("Invalid property type");
+        SetLastError(KepMessage::InvalidPropertyType);
         return nullptr;
     }
     COwningList<Cstring>& list = selector == kKey ? properties->keys : properties->values;
     if (propertyIndex < 0 || propertyIndex >= list.Count()) {
-        SetLastError("Invalid property index");
+        SetLastError(KepMessage::InvalidPropertyIndex);
         return nullptr;
     }
     return TextAt(list, propertyIndex);
@@ -128,7 +128,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_Flags(int32_t component, int32_t index) {
     // Only groups and meshes have flags; any other code gives 0 quietly.
     if (component != kGroup && component != kMesh) return 0;
     if (!ComponentIndexValid(*map, component, index)) {
-        SetLastError("Invalid component index");
+        SetLastError(KepMessage::InvalidComponentIndex);
         return 0;
     }
     if (component == kGroup) {
@@ -146,7 +146,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_PropertyCount(int32_t component, int32_t index)
     if (!map) return 0;
     if (!CarriesProperties(component)) return 0;
     if (!ComponentIndexValid(*map, component, index)) {
-        SetLastError("Invalid component index");
+        SetLastError(KepMessage::InvalidComponentIndex);
         return 0;
     }
     const KEP_Properties* properties = FindProperties(*map, component, index);
@@ -178,7 +178,7 @@ KEP_EXPORT int32_t KEP_CDECL KEPCPP_Property(char* buffer, int32_t component,
         PropertyTextOrFail(component, propertyOrValue, componentIndex, propertyIndex);
     if (!text) return 0;
     if (!buffer) {
-        SetLastError(kInvalidBufferMessage);
+        SetLastError(KepMessage::InvalidBuffer);
         return 0;
     }
     CopyTextToBuffer(buffer, text);
@@ -191,7 +191,7 @@ KEP_EXPORT int32_t KEP_CDECL KEPCPP_PropertyByKey(char* buffer, int32_t componen
     KEP_Properties* properties = PropertiesOrFail(component, componentIndex);
     if (!properties) return 0;
     if (!buffer) {
-        SetLastError(kInvalidBufferMessage);
+        SetLastError(KepMessage::InvalidBuffer);
         return 0;
     }
     // No matching key leaves the buffer untouched and still succeeds.

@@ -15,7 +15,7 @@ KEP_TextureInfo* TextureOrFail(int32_t index) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return nullptr;
     KEP_TextureInfo* texture = map->textures.GetAt(index);
-    if (!texture) SetLastError("Invalid texture index");
+    if (!texture) SetLastError(KepMessage::InvalidTextureIndex);
     return texture;
 }
 
@@ -52,7 +52,7 @@ KEP_EXPORT int32_t KEP_CDECL KEPCPP_TextureName(char* buffer, int32_t textureInd
     const KEP_TextureInfo* texture = TextureOrFail(textureIndex);
     if (!texture) return 0;
     if (!buffer) {
-        SetLastError(kInvalidBufferMessage);
+        SetLastError(KepMessage::InvalidBuffer);
         return 0;
     }
     CopyTextToBuffer(buffer, texture->name.CStr());
@@ -73,12 +73,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) 
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
     if (!host::image::GetExistEx(image)) {
-        SetLastError("Invalid image media identifier");
+        SetLastError(KepMessage::InvalidImageMedia);
         return -1;
     }
     KEP_TextureInfo* texture = NewTexture(name, image);
     if (!texture) {
-        SetLastError("Insufficient memory");
+        SetLastError(KepMessage::InsufficientMemory);
         return -1;
     }
     // Always at the end: surfaces name textures by index, so the textures
@@ -88,7 +88,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) 
         map->textures.Add(texture);
     } catch (...) {
         KEP_DELETE(texture);
-        SetLastError("Insufficient memory");
+        SetLastError(KepMessage::InsufficientMemory);
         return -1;
     }
     return map->textures.GetCurrentIndex();
@@ -102,12 +102,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceI
     KEP_Map* map = g_plugin.currentMap;
     KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
     if (!mesh) {
-        SetLastError("Invalid mesh index");
+        SetLastError(KepMessage::InvalidMeshIndex);
         return 0;
     }
     KEP_Surface* surface = mesh->surfaces.GetAt(surfaceIndex);
     if (!surface) {
-        SetLastError("Invalid surface index");
+        SetLastError(KepMessage::InvalidSurfaceIndex);
         return 0;
     }
     surface->textureIndex = textureIndex;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "core/CError.h"
 #include "core/memory.h"
@@ -63,8 +62,9 @@ bool CFile::OpenMemory(const void* source, int32_t length) {
 }
 
 const uint8_t* CFile::Take4(const char* function) {
-    if (!m_held) KEP_THROW("No file", function, KEP_UNIT_FILE);
-    if (m_size - m_position < 4) KEP_THROW("EOF", function, KEP_UNIT_FILE);
+    if (!m_held) KEP_FAIL(NoData, NoData, function, KEP_UNIT_FILE);
+    if (m_size - m_position < 4)
+        KepFailEndOfData(function, KEP_UNIT_FILE, __LINE__, m_position, m_size, 4);
     const uint8_t* bytes = m_data + m_position;
     m_position += 4;
     return bytes;
@@ -85,13 +85,14 @@ float CFile::ReadFloat() {
 }
 
 int32_t CFile::ReadString(Cstring& out) {
-    if (!m_held) KEP_THROW("No file", "CFile::ReadString", KEP_UNIT_FILE);
+    if (!m_held) KEP_FAIL(NoData, NoData, "CFile::ReadString", KEP_UNIT_FILE);
     const char* start = reinterpret_cast<const char*>(m_data + m_position);
     const std::size_t left = static_cast<std::size_t>(m_size - m_position);
     const void* end = std::memchr(start, 0, left);
     const int32_t length = end ? static_cast<int32_t>(static_cast<const char*>(end) - start)
                                : static_cast<int32_t>(left);
-    if (!out.AssignBytes(start, length)) throw std::bad_alloc();
+    if (!out.AssignBytes(start, length))
+        KEP_FAIL(OutOfMemory, RecordAllocation, "CFile::ReadString", KEP_UNIT_FILE);
     m_position += end ? length + 1 : length;
     return out.Length();
 }

@@ -1,5 +1,6 @@
 // A reader over one whole map held in memory: little-endian int32, float32 and
-// zero-terminated strings. Reads past the end throw CError("EOF").
+// zero-terminated strings. Reads past the end throw CError "EOF" with the
+// offset and shortfall in its place.
 #pragma once
 
 #include <cstdint>

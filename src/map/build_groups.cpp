@@ -49,7 +49,7 @@ void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
         // Every object number is taken: give the scratch numbers back first.
         host::object::DeleteMesh(kScratchMesh);
         host::memblock::DeleteMemblock(kMeshMemblock);
-        KEP_THROW("Insufficient memory", "KEP_BuildGroups", KEP_UNIT_MAP);
+        KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildGroups", KEP_UNIT_MAP);
     }
     group->ownsObject = 1;
     group->object = object;

@@ -13,15 +13,15 @@
 #include "map/kep_model.h"
 
 // Section readers, in file order.
-int KEP_DoGroups(CFile& reader);
-int KEP_DoVisGroups(CFile& reader);
-int KEP_DoLightmaps(CFile& reader);
-int KEP_DoMeshes(CFile& reader);
-int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader);
-int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count);
-int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count);
-int KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count);
-int KEP_DoEntities(CFile& reader);
+void KEP_DoGroups(CFile& reader);
+void KEP_DoVisGroups(CFile& reader);
+void KEP_DoLightmaps(CFile& reader);
+void KEP_DoMeshes(CFile& reader);
+void KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader);
+void KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count);
+void KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count);
+void KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count);
+void KEP_DoEntities(CFile& reader);
 
 // Texture index for a surface's texture name; -1 for a CAULK name.
 int32_t KEP_FindTexture(const Cstring& name);

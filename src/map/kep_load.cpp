@@ -33,18 +33,18 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     try {
         version = reader.ReadInt();
     } catch (const CError& error) {
-        SetLastError(error.message);
+        SetLastErrorText(error.message);
         return 0;
     }
     if (version != 4 && version != 5) {
-        SetLastError("Unsupported Version");
+        SetLastError(KepMessage::UnsupportedVersion);
         return 0;
     }
 
     KEP_Map* map = KEP_NEW(KEP_Map, KEP_UNIT_MAP);
     g_plugin.currentMap = map;
     if (!map) {
-        SetLastError("Insufficient memory");
+        SetLastError(KepMessage::InsufficientMemory);
         return 0;
     }
     try {
@@ -52,7 +52,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     } catch (...) {
         KEP_DELETE(map);
         g_plugin.currentMap = nullptr;
-        SetLastError("Insufficient memory");
+        SetLastError(KepMessage::InsufficientMemory);
         return 0;
     }
     map->mapNumber = g_plugin.mapNumberCounter;
@@ -84,10 +84,10 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
         if (source == Source::File) KEP_ApplyAmbient();
         KEP_BuildGroups(lightmapFlag, nullptr);
     } catch (const CError& error) {
-        SetLastError(error.message);
+        SetLastErrorText(error.message);
         return 0;
     } catch (const std::bad_alloc&) {
-        SetLastError("Insufficient memory for required allocation");
+        SetLastError(KepMessage::RecordAllocation);
         return 0;
     }
     return 1;
@@ -96,7 +96,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
 } // namespace
 
 [[noreturn]] void KepThrowNoMemory(const char* function) {
-    KEP_THROW("Insufficient memory for required allocation", function, KEP_UNIT_MAP);
+    KEP_FAIL(OutOfMemory, RecordAllocation, function, KEP_UNIT_MAP);
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_Load(const char* fileName, int32_t lightmapFlag) {
@@ -106,7 +106,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_Load(const char* fileName, int32_t lightmapFlag
         const char* name = fileName ? fileName : "";
         const std::size_t length = std::strlen(name);
         if (length == 0 || length > kMaxFileNameLength || !reader.Open(name)) {
-            SetLastErrorF("Unable to load the file %s", name);
+            SetLastError(KepMessage::UnableToLoadFile, name);
             return 0;
         }
         return ReadMap(reader, Source::File, name, lightmapFlag);
@@ -118,13 +118,13 @@ KEP_EXPORT int32_t KEP_CDECL KEP_MakeKEPFromMemblock(int32_t memblock, int32_t l
     ResetLastError();
     return Guarded<int32_t>(0, [&]() -> int32_t {
         if (!host::memblock::MemblockExist(memblock)) {
-            SetLastErrorF("Invalid Memblock identifier: %d", memblock);
+            SetLastError(KepMessage::InvalidMemblock, memblock);
             return 0;
         }
         const int32_t size = host::memblock::GetMemblockSize(memblock);
         const uint32_t address = host::memblock::GetMemblockPtr(memblock);
         if (size <= 0 || address == 0) {
-            SetLastErrorF("Invalid Memblock identifier: %d", memblock);
+            SetLastError(KepMessage::InvalidMemblock, memblock);
             return 0;
         }
         // The reader keeps a private copy: the memblock stays the caller's.

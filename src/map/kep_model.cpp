@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "core/CError.h"
 #include "core/memory.h"
 #include "plugin/plugin_state.h"
 
@@ -10,9 +11,9 @@ void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::st
     Cstring* v = KEP_NEW(Cstring, KEP_UNIT_MAP);
     if (!k || !v || !k->AssignBytes(key.data(), static_cast<int32_t>(key.size())) ||
         !v->AssignBytes(value.data(), static_cast<int32_t>(value.size()))) {
-        if (k) KEP_DELETE(k);
-        if (v) KEP_DELETE(v);
-        throw std::bad_alloc();
+        KEP_DELETE(k);
+        KEP_DELETE(v);
+        KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_AddProperty", KEP_UNIT_MAP);
     }
     // Both lists grow together so that they always keep the same length.
     try {

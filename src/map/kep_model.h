@@ -131,7 +131,7 @@ KEP_Group* KEP_FindGroup(int32_t groupNumber);
 
 // Turns a record's property text into properties; calls `onLine` with the
 // key and value buffers of every finished line (entities look at CLASSNAME
-// and AMBIENT there). Throws std::bad_alloc when memory is short.
+// and AMBIENT there). Throws CError when memory is short.
 template <class OnLine>
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine);
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into);

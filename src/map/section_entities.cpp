@@ -33,7 +33,7 @@ uint32_t KEP_ParseAmbient(const std::string& value) {
     return components[0] << 16 | components[1] << 8 | components[2];
 }
 
-int KEP_DoEntities(CFile& reader) {
+void KEP_DoEntities(CFile& reader) {
     KEP_Map* map = g_plugin.currentMap;
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
@@ -59,5 +59,4 @@ int KEP_DoEntities(CFile& reader) {
                                 }
                             });
     }
-    return 1;
 }

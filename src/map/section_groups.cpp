@@ -3,7 +3,7 @@
 #include "map/kep_import.h"
 #include "plugin/plugin_state.h"
 
-int KEP_DoGroups(CFile& reader) {
+void KEP_DoGroups(CFile& reader) {
     KEP_Map* map = g_plugin.currentMap;
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
@@ -33,10 +33,9 @@ int KEP_DoGroups(CFile& reader) {
         group->parent = parent;
         parent->childGroups.Add(group);
     }
-    return 1;
 }
 
-int KEP_DoVisGroups(CFile& reader) {
+void KEP_DoVisGroups(CFile& reader) {
     KEP_Map* map = g_plugin.currentMap;
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
@@ -46,5 +45,4 @@ int KEP_DoVisGroups(CFile& reader) {
             value = reader.ReadInt();
         KepHandOver(map->visGroups, visGroup);
     }
-    return 1;
 }

@@ -11,7 +11,7 @@ namespace {
 const int kScratchMemblock = 31;
 }
 
-int KEP_DoLightmaps(CFile& reader) {
+void KEP_DoLightmaps(CFile& reader) {
     KEP_Map* map = g_plugin.currentMap;
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
@@ -29,7 +29,8 @@ int KEP_DoLightmaps(CFile& reader) {
         // The pixels must be there before the host is asked for memory.
         const int64_t pixelBytes = int64_t{width} * height * 4;
         if (pixelBytes > reader.Remaining() || pixelBytes + 16 > INT32_MAX)
-            KEP_THROW("EOF", "KEP_DoLightmaps", KEP_UNIT_MAP);
+            KepFailEndOfData("KEP_DoLightmaps", KEP_UNIT_MAP, __LINE__, reader.Position(),
+                             reader.Size(), pixelBytes);
 
         host::memblock::MakeMemblock(kScratchMemblock, static_cast<int32_t>(pixelBytes + 16));
         host::memblock::WriteMemblockDWord(kScratchMemblock, 0, static_cast<uint32_t>(width));
@@ -52,8 +53,7 @@ int KEP_DoLightmaps(CFile& reader) {
         // An image number is handed out only once the host holds the image.
         if (image == 0 || !host::image::GetExistEx(image)) {
             added->image = 0;
-            KEP_THROW("Invalid image identifier", "KEP_DoLightmaps", KEP_UNIT_MAP);
+            KEP_FAIL(Media, InvalidImage, "KEP_DoLightmaps", KEP_UNIT_MAP);
         }
     }
-    return 1;
 }

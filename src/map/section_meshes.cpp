@@ -12,7 +12,7 @@ KEP_Vertex* VertexAt(KEP_Surface* surface, int32_t index) {
 
 } // namespace
 
-int KEP_DoMeshes(CFile& reader) {
+void KEP_DoMeshes(CFile& reader) {
     KEP_Map* map = g_plugin.currentMap;
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
@@ -37,10 +37,9 @@ int KEP_DoMeshes(CFile& reader) {
         KEP_ParseProperties(text, added->properties);
         KEP_DoSurfaces(added, reader);
     }
-    return 1;
 }
 
-int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
+void KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Surface> surface(KepNewRecord<KEP_Surface>("KEP_DoSurfaces"));
@@ -62,10 +61,9 @@ int KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader) {
         if (surface->textureIndex == -1) continue;
         KepHandOver(mesh->surfaces, surface);
     }
-    return 1;
 }
 
-int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
+void KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Vertex> vertex(KepNewRecord<KEP_Vertex>("KEP_DoVertices"));
         for (float& value : vertex->position)
@@ -82,25 +80,22 @@ int KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count) {
         vertex->lightmapW = reader.ReadFloat();
         KepHandOver(surface->vertices, vertex);
     }
-    return 1;
 }
 
-int KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count) {
+void KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Triangle> triangle(KepNewRecord<KEP_Triangle>("KEP_DoTriangles"));
         for (KEP_Vertex*& corner : triangle->corners)
             corner = VertexAt(surface, reader.ReadInt());
         KepHandOver(surface->triangles, triangle);
     }
-    return 1;
 }
 
-int KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count) {
+void KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         KepPending<KEP_Line> line(KepNewRecord<KEP_Line>("KEP_DoLines"));
         for (KEP_Vertex*& end : line->ends)
             end = VertexAt(surface, reader.ReadInt());
         KepHandOver(surface->lines, line);
     }
-    return 1;
 }

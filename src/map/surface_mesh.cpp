@@ -34,7 +34,8 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
     for (int32_t i = 0; i < surface->triangles.Count(); ++i)
         if (IsComplete(surface->triangles.At(i))) ++triangles;
     const int64_t size = 12 + triangles * 3 * stride;
-    if (size > INT32_MAX) KEP_THROW("Insufficient memory", "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
+    if (size > INT32_MAX)
+        KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
 
     using namespace host::memblock;
     MakeMemblock(kMeshMemblock, static_cast<int32_t>(size));

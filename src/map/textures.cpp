@@ -1,6 +1,5 @@
 // Texture resolution: CAULK names drop their surface, known names (in any
 // case) reuse their texture, new names are loaded from beside the map.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,16 +21,12 @@ int32_t KEP_FindTexture(const Cstring& name) {
 int32_t KEP_AddTexture(const Cstring& name) {
     KEP_Map* map = g_plugin.currentMap;
     KepPending<KEP_TextureInfo> texture(KEP_NEW(KEP_TextureInfo, KEP_UNIT_MAP));
-    if (!texture) KEP_THROW("Out of memory", "KEP_AddTexture", KEP_UNIT_MAP);
+    if (!texture) KEP_FAIL(OutOfMemory, TextureAllocation, "KEP_AddTexture", KEP_UNIT_MAP);
 
     std::string path = map->mapDirectory;
     path += name.CStr();
-    if (!g_plugin.mediaIncluded && !platform::FileExists(path.c_str())) {
-        CError error("", "KEP_AddTexture", KEP_UNIT_MAP, __LINE__);
-        std::snprintf(error.message, sizeof error.message, "Unable to find texture: %s",
-                      path.c_str());
-        throw error;
-    }
+    if (!g_plugin.mediaIncluded && !platform::FileExists(path.c_str()))
+        KEP_FAIL(Media, TextureNotFound, "KEP_AddTexture", KEP_UNIT_MAP, path.c_str());
 
     // New textures always go to the end: indices of earlier ones never move.
     map->textures.SetCurrent(-1);
@@ -45,7 +40,7 @@ int32_t KEP_AddTexture(const Cstring& name) {
     }
     if (image == 0 || !host::image::GetExistEx(image)) {
         added->image = 0;
-        KEP_THROW("Invalid image identifier", "KEP_AddTexture", KEP_UNIT_MAP);
+        KEP_FAIL(Media, InvalidImage, "KEP_AddTexture", KEP_UNIT_MAP);
     }
     added->image = image;
     added->name = name;

@@ -10,7 +10,7 @@ template <class Result, class Body> Result Guarded(Result failure, Body&& body) 
     try {
         return body();
     } catch (...) {
-        SetLastError("Insufficient memory");
+        SetLastError(KepMessage::InsufficientMemory);
         return failure;
     }
 }
@@ -19,6 +19,6 @@ template <class Body> void GuardedVoid(Body&& body) noexcept {
     try {
         body();
     } catch (...) {
-        SetLastError("Insufficient memory");
+        SetLastError(KepMessage::InsufficientMemory);
     }
 }

@@ -1,6 +1,5 @@
 #include "plugin/plugin_state.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -16,18 +15,25 @@ void ResetLastError() {
     g_plugin.lastErrorCode = 1;
 }
 
-void SetLastError(const char* message) {
-    g_plugin.lastErrorText = message;
+void SetLastErrorText(const char* text) {
+    g_plugin.lastErrorText = text;
     g_plugin.lastErrorCode = 0;
 }
 
-void SetLastErrorF(const char* format, ...) {
-    char message[2048];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    SetLastError(message);
+void SetLastError(KepMessage message) {
+    SetLastErrorText(KepMessageText(message));
+}
+
+void SetLastError(KepMessage message, const char* argument) {
+    char text[2048];
+    std::snprintf(text, sizeof text, KepMessageText(message), argument);
+    SetLastErrorText(text);
+}
+
+void SetLastError(KepMessage message, int32_t argument) {
+    char text[2048];
+    std::snprintf(text, sizeof text, KepMessageText(message), static_cast<int>(argument));
+    SetLastErrorText(text);
 }
 
 char* ReturnHostString(char* previous, const char* text) {

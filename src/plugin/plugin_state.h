@@ -6,6 +6,7 @@
 
 #include "core/CList.h"
 #include "core/Cstring.h"
+#include "core/messages.h"
 #include "map/host_records.h"
 #include "map/kep_model.h"
 
@@ -35,8 +36,13 @@ extern PluginState g_plugin;
 
 // Last-error convention: reset on entry, set once on failure.
 void ResetLastError();
-void SetLastError(const char* message);
-void SetLastErrorF(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Messages come from the one table (core/messages.def); one with a
+// conversion takes its argument.
+void SetLastError(KepMessage message);
+void SetLastError(KepMessage message, const char* argument);
+void SetLastError(KepMessage message, int32_t argument);
+// A text already made from the table, such as a load failure's message.
+void SetLastErrorText(const char* text);
 
 // String results: releases the previous host string and returns `text` as a
 // new host string, or null for an empty (or null) text.

@@ -61,6 +61,11 @@ TEST(CFileReader, NumbersAreLittleEndianUnalignedAndKeepTheirBits) {
     EXPECT_EQ(Thrown([&] { reader.ReadInt(); }), "EOF in CFile::ReadInt (CFile)");
     EXPECT_EQ(Thrown([&] { reader.ReadFloat(); }), "EOF in CFile::ReadFloat (CFile)");
     EXPECT_EQ(reader.Remaining(), 3);
+    try {
+        reader.ReadInt();
+    } catch (const CError& error) { // the place a tool shows, which scripts never see
+        EXPECT_EQ(KepDescribeFailure(error), "header: ends at byte 33 (needs 1 more)");
+    }
 }
 
 TEST(CFileReader, CopiesTheMemoryAndReadsStringsToAZeroOrTheEnd) {
