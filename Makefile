@@ -47,6 +47,12 @@ test-fast: linux windows package
 demo: linux
 	@scripts/demo.sh
 
+# Load times and heap of the Linux plug-in for maps of four shapes at three
+# sizes (a table; nothing is asserted). RUNS=n takes the best of n loads.
+bench: linux
+	LD_LIBRARY_PATH=$(CURDIR)/$(LINUX_DIR)/simhost \
+	    nice $(LINUX_DIR)/tools/bench/kep_bench $(CURDIR)/dist/linux-i386/KEPImport.so $(RUNS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.inl')
 
