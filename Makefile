@@ -1,6 +1,6 @@
 # Front door: `make` builds both targets, `make test` builds and runs every
-# test (sanitizer build included), `make demo` shows the plug-in at work,
-# `make package` writes the release zip into dist/.
+# test (sanitizer build and the Windows DLL under Wine included), `make demo`
+# shows the plug-in at work, `make package` writes the release zip into dist/.
 BUILD      := build
 LINUX_DIR  := $(BUILD)/linux-i386
 WIN_DIR    := $(BUILD)/windows
@@ -8,7 +8,7 @@ ASAN_DIR   := $(BUILD)/linux-i386-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps linux windows asan package test test-fast demo format clean
+.PHONY: all deps linux windows asan package test test-fast test-windows demo format clean
 
 all: linux windows
 
@@ -39,6 +39,11 @@ test: all asan package
 	    ctest --test-dir $(LINUX_DIR) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
 	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+	scripts/run-windows-tests.sh
+
+# The outside-host scenarios against the Windows DLL, under Wine.
+test-windows: windows
+	scripts/run-windows-tests.sh
 
 test-fast: linux windows package
 	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \

@@ -53,7 +53,8 @@ uint32_t* GetCorePointer() {
     if (g_corePointer) return g_corePointer;
     CLibrary core(kCoreModuleName);
     using GetGlobPtrFn = uint32_t(KEP_CDECL*)();
-    auto getGlobPtr = reinterpret_cast<GetGlobPtrFn>(core.GetFunction("?GetGlobPtr@@YAKXZ"));
+    auto getGlobPtr =
+        reinterpret_cast<GetGlobPtrFn>(core.GetFunction(host::core::kGetGlobPtrLookup));
     const uint32_t address = getGlobPtr ? getGlobPtr() : 0;
     g_corePointer = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(address));
     if (!g_corePointer) platform::MessageBoxA("Unable to get core pointer", "No Core Pointer", 0);

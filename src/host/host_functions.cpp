@@ -57,7 +57,9 @@ namespace host {
         HOST_CALL_##kind(fn, args);                                                                \
     }                                                                                              \
     }
+#define HOST_CORE_FUNCTION(name, lookup)
 #include "host/host_functions.def"
+#undef HOST_CORE_FUNCTION
 #undef HOST_FUNCTION
 
 namespace core {
@@ -70,7 +72,7 @@ void CloseDisplay() {
     static HostSlot slot;
     if (!(slot.guard & 1u)) {
         slot.guard |= 1u;
-        slot.function = CoreModuleHolder().GetFunction("?CloseDisplay@@YAKXZ");
+        slot.function = CoreModuleHolder().GetFunction(kCloseDisplayLookup);
     }
     if (slot.function) reinterpret_cast<CoreFn>(slot.function)();
 }
@@ -81,7 +83,7 @@ void Quit() {
         slot.guard |= 1u;
         CLibrary& holder = CoreModuleHolder();
         if (!holder.Handle()) holder.Load();
-        slot.function = platform::GetProcAddress(holder.Handle(), "?Quit@@YAKXZ");
+        slot.function = platform::GetProcAddress(holder.Handle(), kQuitLookup);
     }
     if (slot.function) reinterpret_cast<CoreFn>(slot.function)();
 }

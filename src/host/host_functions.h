@@ -19,7 +19,13 @@ namespace host {
     namespace ns {                                                                                 \
     HOST_RESULT_##kind name params;                                                                \
     }
+// The core functions' lookup names: core::kGetGlobPtrLookup and so on.
+#define HOST_CORE_FUNCTION(name, lookup)                                                           \
+    namespace core {                                                                               \
+    inline constexpr char k##name##Lookup[] = lookup;                                              \
+    }
 #include "host/host_functions.def"
+#undef HOST_CORE_FUNCTION
 #undef HOST_FUNCTION
 
 namespace core {
