@@ -21,6 +21,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "kep_writer.h"
@@ -49,6 +50,17 @@ float FromBits(uint32_t bits) {
     return value;
 }
 
+// An argument as the host passes it: integers and enumerations as int32_t,
+// a missing string as char*, everything else as it is.
+template <class T> auto Arg(T value) {
+    if constexpr (std::is_integral_v<T> || std::is_enum_v<T>)
+        return static_cast<int32_t>(value);
+    else if constexpr (std::is_null_pointer_v<T>)
+        return static_cast<char*>(value);
+    else
+        return value;
+}
+
 // The host process: its core module and the modules the global structure names.
 struct Host {
     uint32_t* global = nullptr;
@@ -57,7 +69,8 @@ struct Host {
         void* function = outside::HostFunction(
             reinterpret_cast<void*>(static_cast<uintptr_t>(global[word])), lookup);
         if (!function) throw Failure(std::string("the host has no ") + lookup);
-        return reinterpret_cast<R(HOST_CDECL*)(A...)>(function)(args...);
+        using Fn = R(HOST_CDECL*)(decltype(Arg(args))...);
+        return reinterpret_cast<Fn>(function)(Arg(args)...);
     }
     bool ObjectExists(int object) const {
         return Call<int>(kObjectWord, "?GetExist@@YAHH@Z", object);
@@ -97,10 +110,11 @@ struct Plugin {
     template <class R, class... A> R Call(const char* name, A... args) const {
         void* function = outside::PluginExport(module, name);
         if (!function) throw Failure(std::string("the plug-in does not export ") + name);
-        return reinterpret_cast<R(HOST_CDECL*)(A...)>(function)(args...);
+        using Fn = R(HOST_CDECL*)(decltype(Arg(args))...);
+        return reinterpret_cast<Fn>(function)(Arg(args)...);
     }
     template <class... A> int Int(const char* name, A... args) const {
-        return Call<int32_t>(name, static_cast<int32_t>(args)...);
+        return Call<int32_t>(name, args...);
     }
     float Float(const char* name, int a) const { return FromBits(Call<uint32_t>(name, a)); }
     void Pivot(const char* name, int pivot, float x, float y, float z) const {
@@ -108,7 +122,7 @@ struct Plugin {
     }
     // A string command: its previous result (none here) goes in first.
     template <class... A> std::string Text(const char* name, A... args) const {
-        return host->Take(Call<char*>(name, static_cast<char*>(nullptr), args...));
+        return host->Take(Call<char*>(name, nullptr, args...));
     }
     std::string Error() const { return Text("KEP_GetLastErrorText"); }
 };
