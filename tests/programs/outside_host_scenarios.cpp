@@ -206,7 +206,7 @@ kepw::Map LitMap(int32_t lightmaps) {
     for (int32_t i = 0; i < lightmaps; ++i)
         map.lightmaps.push_back(kepw::PatternLightmap(4, 2, static_cast<uint32_t>(i)));
     map.meshes = {{}};
-    map.meshes[0].group = 1;
+    map.meshes[0].groupNumber = 1;
     map.meshes[0].surfaces = {kepw::TriangleSurface("t.bmp", lightmaps > 0 ? 1 : 0),
                               kepw::TriangleSurface("t.bmp", lightmaps)};
     map.entities = {{0, 1, "classname=pivot", {1, 2, 3}}};
