@@ -92,6 +92,10 @@ HostMeshRecordState HostMeshRecord::State() const {
         state.stages.push_back({stage[kStageImage], stage[kStageNumber], stage[kColourOp],
                                 stage[kArg1], stage[kArg2], stage[kWord304]});
     }
+    state.bytes.assign(Bytes(), Bytes() + kSize);
+    std::memset(state.bytes.data() + offsets_.stageArray, 0, 4);
+    const uint8_t* stages = reinterpret_cast<const uint8_t*>(stages_.get());
+    state.bytes.insert(state.bytes.end(), stages, stages + stageCount_ * offsets_.stageSize);
     return state;
 }
 

@@ -142,6 +142,7 @@ void Smooth(const KEP_Group* group) {
 void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
     KEP_Map* map = g_plugin.currentMap;
     if (!parent) g_plugin.limbCounter = 1;
+    const KEP_HostRecordMemory recordMemory;
 
     // Nested passes run on an explicit stack in the order a recursive walk
     // would take: parent chains read from a file may be very deep.

@@ -38,6 +38,29 @@ void KEP_NoteObjectImage(HostRecordLayoutChoice& choice, int32_t object, int32_t
 void KEP_WriteHostRecords(HostRecordLayoutChoice& choice, int32_t object, int32_t lightmapFlag,
                           bool lightmapStageSet);
 
+// A build makes one pass after every mesh, over every host mesh of the
+// object, so objects of many meshes would cost passes quadratic in their
+// meshes. What a pass writes into a record depends only on the record and on
+// the pass's kind (with or without a lightmap stage), and writing it again
+// changes no byte. So while a KEP_HostRecordMemory lives (one build), a pass
+// writes only the host meshes that no pass of its kind has written yet. The
+// builder numbers each object's limbs upwards and the host keeps an object's
+// meshes in limb order, so those are the meshes past the ones the last pass
+// of that kind wrote; should the mesh that pass wrote last have moved, the
+// pass writes every mesh again.
+class KEP_HostRecordMemory {
+  public:
+    KEP_HostRecordMemory();
+    ~KEP_HostRecordMemory();
+    KEP_HostRecordMemory(const KEP_HostRecordMemory&) = delete;
+    KEP_HostRecordMemory& operator=(const KEP_HostRecordMemory&) = delete;
+};
+
+// Test-only: every pass writes every host mesh, as without the memory.
+namespace kep_records_test {
+void WriteEveryMeshEachPass(bool on);
+} // namespace kep_records_test
+
 // The known layouts: older host releases, then the current public release.
 extern const HostMeshLayout kOlderHostMeshLayout;
 extern const HostMeshLayout kCurrentHostMeshLayout;

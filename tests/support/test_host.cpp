@@ -1,5 +1,6 @@
 #include "test_host.h"
 
+#include "map/host_records.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
@@ -18,6 +19,7 @@ void ResetPluginAndHost() {
     for (float& axis : g_plugin.buildOrigin)
         axis = 0.0f;
     g_plugin.recordLayout = HostRecordLayoutChoice();
+    kep_records_test::WriteEveryMeshEachPass(false);
     Constructor();
     simhost::Reset();
 }

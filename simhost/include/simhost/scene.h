@@ -73,6 +73,8 @@ struct HostMeshRecordState {
     uint8_t transparency = 0;
     uint32_t stageCount = 0;
     std::vector<StageRecordState> stages;
+    // Every byte: the record (its stage-array pointer as 0), then the stages.
+    std::vector<uint8_t> bytes;
 };
 
 struct LimbState {
