@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "host/host_functions.h"
+#include "map_invariants.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
@@ -61,15 +62,19 @@ void PutBytesInMemblock(int number, const kepw::Bytes& bytes) {
     simhost::ClearCalls();
 }
 
-int32_t LoadFromMemblock(const kepw::Bytes& bytes) {
+int32_t LoadFromMemblock(const kepw::Bytes& bytes, int32_t lightmapFlag) {
     PutBytesInMemblock(kMapMemblock, bytes);
-    return KEP_MakeKEPFromMemblock(kMapMemblock, 0);
+    const int32_t result = KEP_MakeKEPFromMemblock(kMapMemblock, lightmapFlag);
+    ExpectLoadedMapsConsistent();
+    return result;
 }
 
 int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes) {
     EXPECT_TRUE(kepw::WriteFile(path, bytes)) << path;
     simhost::ClearCalls();
-    return KEP_Load(path.c_str(), 0);
+    const int32_t result = KEP_Load(path.c_str(), 0);
+    ExpectLoadedMapsConsistent();
+    return result;
 }
 
 void WriteImageFile(const std::string& path, uint32_t colour) {

@@ -41,8 +41,10 @@ constexpr int kMapMemblock = 7; // where the map tests put their maps
 // Makes host memblock `number` holding the bytes (none for no bytes), then
 // forgets the host calls that took, so that a test sees only those of the load.
 void PutBytesInMemblock(int number, const kepw::Bytes& bytes);
-// "MAKE KEP FROM MEMBLOCK" of the bytes (lightmap flag 0).
-int32_t LoadFromMemblock(const kepw::Bytes& bytes);
+// Both loads check every loaded map against the host afterwards
+// (map_invariants.h), whatever the result.
+// "MAKE KEP FROM MEMBLOCK" of the bytes.
+int32_t LoadFromMemblock(const kepw::Bytes& bytes, int32_t lightmapFlag = 0);
 // Writes the bytes to `path` and runs "LOAD KEP" on it (lightmap flag 0).
 int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes);
 // Writes a small image file of a single colour (kind by extension).

@@ -16,8 +16,7 @@ int32_t SceneTest::Load(const kepw::Map& map, int32_t lightmapFlag) {
             if (!surface.textureName.empty() && textures.insert(surface.textureName).second)
                 WriteImageFile(m_dir.Place(surface.textureName));
     ScopedWorkingDir inDir(m_dir.Path());
-    PutBytesInMemblock(kMapMemblock, kepw::Write(map));
-    return KEP_MakeKEPFromMemblock(kMapMemblock, lightmapFlag);
+    return LoadFromMemblock(kepw::Write(map), lightmapFlag);
 }
 
 kepw::Surface OneTriangle(const std::string& texture, int32_t lightmap, float x, float y, float z) {

@@ -1,5 +1,6 @@
-// What each way a load can fail reports and leaves behind, down to data cut off
-// anywhere or claiming more than it holds: result 0 with a message, no crash, and
+// What each way a load can fail reports and leaves behind, down to hostile maps:
+// data cut off anywhere or claiming more than it holds, and shapes that could
+// exhaust the stack. Result 0 with a message (or a clean build), no crash, and
 // nothing left after clearing (LeakSanitizer checks that in sanitizer builds).
 #include <gtest/gtest.h>
 
@@ -7,17 +8,21 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/host_functions.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
+#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/scene.h"
 #include "test_host.h"
 
 namespace {
+
+using namespace scene_test;
 
 kepw::Map SmallCompleteMap(int32_t version) {
     kepw::Map map;
@@ -110,13 +115,11 @@ TEST_F(LoadFailureTest, HalfReadMapKeepsWhatWasReadAndClearsCompletely) {
     KEP_InitialImage(-7); // image numbers never go below 1
     EXPECT_EQ(LoadFromFile(dir.Place("half/level.kep"), kepw::Write(SmallCompleteMap(5))), 0);
     const KEP_Map& map = *CurrentMap();
-    EXPECT_EQ(GroupNumbered(map, 2)->parent, GroupNumbered(map, 1));
     EXPECT_EQ(map.visGroups.Count(), 1);
     EXPECT_EQ(map.lightmaps.At(0)->image, 1);
     // The mesh being read stays, with the surface completed before the failure.
     ASSERT_EQ(map.meshes.Count(), 1);
     EXPECT_EQ(map.meshes.At(0)->surfaces.Count(), 1);
-    EXPECT_EQ(GroupNumbered(map, 2)->meshes.At(0), map.meshes.At(0));
     EXPECT_EQ(map.entities.Count(), 0);
     EXPECT_EQ(simhost::ImageNumbers(), (std::vector<int>{1, 2}));
     EXPECT_TRUE(simhost::ObjectNumbers().empty());       // nothing is built
@@ -157,39 +160,103 @@ TEST_F(LoadFailureTest, EveryCutOfEitherVersionFailsCleanlyAndClearsCompletely) 
     EXPECT_TRUE(NoLeaksSoFar());
 }
 
+// A map of groups 1..count, each the parent of the one before: 1 lies deepest.
+kepw::Map ChainMap(int32_t count) {
+    kepw::Map map;
+    for (int32_t i = 1; i <= count; ++i)
+        map.groups.push_back(ChildOf(i < count ? i + 1 : 0));
+    return map;
+}
+
 // Whatever a count or the product of a lightmap's sides claims, the load fails
-// when the data runs out and never asks the host for more memory than that.
-TEST_F(LoadFailureTest, ClaimsLargerThanTheDataFailFast) {
-    simhost::SetCallLog(simhost::CallLog::kFull);
-    auto lightmap = [](int32_t width, int32_t height) {
+// when the data runs out, never asking the host for more memory than that; and
+// shapes that could exhaust the stack (deep chains, parent cycles) build.
+TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
+    using Change = std::function<void(kepw::Map&)>;
+    auto lightmap = [](int32_t width, int32_t height) -> Change {
         return [=](kepw::Map& m) { m.lightmaps[0].width = width, m.lightmaps[0].height = height; };
     };
-    const std::function<void(kepw::Map&)> claims[] = {
-        [](kepw::Map& m) { m.groupCount = INT_MAX; },
-        [](kepw::Map& m) { m.visGroupCount = INT_MAX; },
-        [](kepw::Map& m) { m.lightmapCount = INT_MAX; },
+    // A 100,000-deep chain listed deepest first, so only the walk can build it top
+    // down: every group holds the one object, smoothed after its own nested pass
+    // and once more on the top-level walk.
+    auto chain = [](kepw::Map& m) {
+        m = ChainMap(100000);
+        for (const int32_t group : {1, 30000, 60000, 100000})
+            m.meshes.push_back(MeshOf(group, {OneTriangle("t.bmp", 0)}));
+    };
+    // Groups 1 -> 2 -> 3 -> 1: group 3, first in the list, builds at the top with
+    // an object of its own; the rest builds into it, each visit smoothing it.
+    auto cycle = [](kepw::Map& m) {
+        m = kepw::Map();
+        for (int32_t g = 1; g <= 3; ++g) {
+            m.groups.push_back(ChildOf(g % 3 + 1));
+            m.meshes.push_back(MeshOf(g, {OneTriangle("t.bmp", 0)}));
+        }
+    };
+    // A mebibyte: a 20,000-deep chain; groups in a cycle, their own parent or
+    // naming no group; a thousand surfaces with broken triangles spread over
+    // them; one mesh of six thousand surfaces without vertices.
+    auto mebibyte = [](kepw::Map& m) {
+        const int32_t depth = 20000;
+        m = ChainMap(depth);
+        for (const int32_t parent : {depth + 2, depth + 1, depth + 3, -5, INT32_MAX})
+            m.groups.push_back(ChildOf(parent));
+        m.lightmaps = {kepw::PatternLightmap(4, 4, 1)};
+        for (int32_t j = 0; j < 1000; ++j) {
+            kepw::Surface s = OneTriangle("t.bmp", j % 3 == 0 ? 99 : j % 2, float(j));
+            s.triangles = {{0, 1, 2}, {0, 1, 3}, {-1, 0, 1}, {2, 2, 2}, {INT32_MAX, 0, 1}};
+            m.meshes.push_back(MeshOf((j * 7919) % (depth + 6), {s}));
+        }
+        kepw::Surface empty;
+        empty.textureName = "t.bmp";
+        m.meshes.push_back(MeshOf(depth / 2, std::vector<kepw::Surface>(6000, empty)));
+    };
+    // The change to the small map, and the message, or for a map that builds:
+    // objects built and smoothing calls ("" for any).
+    const std::pair<Change, std::string> rows[] = {
+        {[](kepw::Map& m) { m.groupCount = INT_MAX; }, "EOF"},
+        {[](kepw::Map& m) { m.visGroupCount = INT_MAX; }, "EOF"},
+        {[](kepw::Map& m) { m.lightmapCount = INT_MAX; }, "EOF"},
         // Without the entity section: a further mesh or surface would read it.
-        [](kepw::Map& m) { m.meshCount = INT_MAX, m.entities.clear(); },
-        [](kepw::Map& m) { m.meshes[0].surfaceCount = INT_MAX, m.entities.clear(); },
-        [](kepw::Map& m) { m.meshes[0].surfaces[0].vertexCount = INT_MAX; },
-        [](kepw::Map& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; },
-        [](kepw::Map& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; },
-        [](kepw::Map& m) { m.entityCount = INT_MAX; },
+        {[](kepw::Map& m) { m.meshCount = INT_MAX, m.entities.clear(); }, "EOF"},
+        {[](kepw::Map& m) { m.meshes[0].surfaceCount = INT_MAX, m.entities.clear(); }, "EOF"},
+        {[](kepw::Map& m) { m.meshes[0].surfaces[0].vertexCount = INT_MAX; }, "EOF"},
+        {[](kepw::Map& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; }, "EOF"},
+        {[](kepw::Map& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; }, "EOF"},
+        {[](kepw::Map& m) { m.entityCount = INT_MAX; }, "EOF"},
         // Sides whose product overflows 32 bits must not shrink the claim.
-        lightmap(1000, 1000), lightmap(65536, 65536), lightmap(0x40000000, 4), lightmap(INT_MAX, 2),
-        lightmap(3, INT_MAX)};
-    for (const auto& claim : claims) {
-        SCOPED_TRACE(&claim - claims);
+        {lightmap(1000, 1000), "EOF"},
+        {lightmap(65536, 65536), "EOF"},
+        {lightmap(0x40000000, 4), "EOF"},
+        {lightmap(INT_MAX, 2), "EOF"},
+        {lightmap(3, INT_MAX), "EOF"},
+        {chain, "1 objects, 199999 smoothings"},
+        {cycle, "1 objects, 6 smoothings"},
+        {mebibyte, ""},
+    };
+    simhost::SetCallLog(simhost::CallLog::kFull, {"MakeMemblock"});
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        SCOPED_TRACE(row);
+        const auto& [change, expected] = rows[row];
         kepw::Map source = SmallCompleteMap(5);
-        claim(source);
+        change(source);
         kepw::Bytes bytes = kepw::Write(source);
-        if (source.entities.empty()) bytes.resize(bytes.size() - 4);
-        EXPECT_EQ(LoadFromMemblock(bytes), 0);
-        EXPECT_EQ(LastErrorText(), "EOF");
+        if (source.meshes.size() == 1 && source.entities.empty()) // cut off the entity count
+            bytes.resize(bytes.size() - 4);
+        const int32_t result = LoadFromMemblock(bytes, 2);
+        const std::string outcome =
+            result == 0 ? LastErrorText()
+                        : std::to_string(CurrentMap()->objectsBuilt) + " objects, " +
+                              std::to_string(simhost::CallCount("SetSmoothing")) + " smoothings";
+        EXPECT_TRUE(outcome == expected || (expected.empty() && result == 1)) << outcome;
         for (const std::string& call : simhost::CallsNamed("MakeMemblock")) // "(31,size)"
             EXPECT_LE(std::stoul(call.substr(call.find(',') + 1)), bytes.size() + 16) << call;
         EXPECT_TRUE(simhost::RefusedWrites().empty());
+        EXPECT_FALSE(ScratchLeft());
+        for (int32_t i = 0; result == 1 && i < CurrentMap()->groups.Count(); ++i)
+            ASSERT_EQ(CurrentMap()->groups.At(i)->built, 1) << "group " << i;
         KEP_Clear();
+        EXPECT_TRUE(simhost::ImageNumbers().empty());
     }
     EXPECT_TRUE(NoLeaksSoFar());
 }

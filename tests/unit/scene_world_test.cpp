@@ -1,5 +1,4 @@
-// Whole maps built: where the geometry lands in the world, and maps made to
-// hurt the builder, which must build cleanly and leave nothing behind.
+// Whole maps built: where the geometry lands in the world.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -82,77 +81,6 @@ TEST_F(WorldPlacementTest, EveryVertexLandsWhereTheOriginsAndLimbOffsetsPutIt) {
             EXPECT_NEAR(shown[i].position[k].z, world.z, 1e-4) << "corner " << k;
         }
     }
-}
-
-using HostileSceneTest = SceneTest;
-
-// A map of groups 1..count, each the parent of the one before: 1 lies deepest.
-kepw::Map ChainMap(int32_t count) {
-    kepw::Map map;
-    for (int32_t i = 1; i <= count; ++i)
-        map.groups.push_back(ChildOf(i < count ? i + 1 : 0));
-    return map;
-}
-
-TEST_F(HostileSceneTest, MebibyteOfHostileMapBuildsCleanly) {
-    // A 20,000-deep chain; groups in a cycle, their own parent or naming no
-    // group; a thousand surfaces with broken triangles spread over them; and
-    // one mesh of six thousand surfaces without vertices.
-    const int32_t chain = 20000;
-    kepw::Map map = ChainMap(chain);
-    for (const int32_t parent : {chain + 2, chain + 1, chain + 3, -5, INT32_MAX})
-        map.groups.push_back(ChildOf(parent));
-    map.lightmaps = {kepw::PatternLightmap(4, 4, 1)};
-    for (int32_t j = 0; j < 1000; ++j) {
-        kepw::Surface s = OneTriangle("t.bmp", j % 3 == 0 ? 99 : j % 2, float(j));
-        s.triangles = {{0, 1, 2}, {0, 1, 3}, {-1, 0, 1}, {2, 2, 2}, {INT32_MAX, 0, 1}, {1, 0, 2}};
-        map.meshes.push_back(MeshOf((j * 7919) % (chain + 6), {s}));
-    }
-    kepw::Surface empty;
-    empty.textureName = "t.bmp";
-    map.meshes.push_back(MeshOf(chain / 2, std::vector<kepw::Surface>(6000, empty)));
-    ASSERT_GT(kepw::Write(map).size(), 1000000u);
-
-    ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
-    EXPECT_TRUE(simhost::RefusedWrites().empty());
-    EXPECT_FALSE(ScratchLeft());
-    for (int32_t i = 0; i < CurrentMap()->groups.Count(); ++i)
-        ASSERT_EQ(CurrentMap()->groups.At(i)->built, 1) << i;
-    KEP_Clear();
-    EXPECT_TRUE(NoLeaksSoFar());
-}
-
-TEST_F(HostileSceneTest, HundredThousandGroupChainBuildsInVisitOrder) {
-    simhost::SetCallLog(simhost::CallLog::kFull, {"MakeObject", "AddLimb", "LinkLimb"});
-    const int32_t chain = 100000;
-    kepw::Map map = ChainMap(chain);
-    // Listed deepest first, so only the walk can put them in top-down order:
-    // the top makes the object, each deeper group adds the next root limb.
-    for (const int32_t group : {1, 30000, 60000, chain})
-        map.meshes.push_back(MeshOf(group, {OneTriangle("t.bmp", 0)}));
-    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    EXPECT_EQ(CallsAmong({"MakeObject", "AddLimb", "LinkLimb"}),
-              "MakeObject(1000,1,0) AddLimb(1000,1,1) AddLimb(1000,2,1) AddLimb(1000,3,1)");
-    // Every group holds the object: smoothed after its own nested pass, and
-    // once more when the top-level walk passes it again.
-    EXPECT_EQ(simhost::CallCount("SetSmoothing"), std::size_t{2 * chain - 1});
-}
-
-TEST_F(HostileSceneTest, ParentCycleEndsWithEveryGroupBuiltOnce) {
-    simhost::SetCallLog(simhost::CallLog::kFull);
-    // Groups 1 -> 2 -> 3 -> 1 (the mebibyte map has shorter cycles). The group
-    // list reverses the file, so group 3 is built first, at the top, with an
-    // object of its own; the rest of the cycle builds into that object, and
-    // every visit smooths it once more.
-    kepw::Map map;
-    for (int32_t g = 1; g <= 3; ++g) {
-        map.groups.push_back(ChildOf(g % 3 + 1));
-        map.meshes.push_back(MeshOf(g, {OneTriangle("t.bmp", 0)}));
-    }
-    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    EXPECT_EQ(CallsAmong({"MakeObject", "AddLimb"}),
-              "MakeObject(1000,1,0) AddLimb(1000,1,1) AddLimb(1000,2,1)");
-    EXPECT_EQ(simhost::CallsNamed("SetSmoothing").size(), 6u);
 }
 
 } // namespace
