@@ -89,14 +89,4 @@ TEST(CFileReader, CopiesTheMemoryAndReadsStringsToAZeroOrTheEnd) {
     EXPECT_EQ(Thrown([&] { reader.ReadInt(); }), "EOF in CFile::ReadInt (CFile)");
 }
 
-TEST(CErrorRecord, CutsLongTextsToTheirFieldsAndTakesNullAsEmpty) {
-    const std::string text(3000, 'x');
-    const CError error(text.c_str(), text.c_str(), text.c_str(), 77);
-    EXPECT_EQ(std::vector<std::size_t>({std::strlen(error.message), std::strlen(error.function),
-                                        std::strlen(error.file)}),
-              (std::vector<std::size_t>{2047, 130, 260}));
-    const CError empty(nullptr, nullptr, nullptr, 3);
-    EXPECT_EQ(std::string(empty.message) + empty.function + empty.file, "");
-}
-
 } // namespace

@@ -49,22 +49,6 @@ uint32_t WordAt(const void* base, std::size_t offset) {
     return word;
 }
 
-TEST_F(SimhostTest, MeshMemblocksDecodeEveryFieldAndShortOnesAreRefused) {
-    MakeMesh(1, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, true);
-    simhost::MeshInfo mesh;
-    ASSERT_TRUE(simhost::FindMesh(1, &mesh));
-    ASSERT_EQ(mesh.vertices.size(), 3u);
-    const simhost::MeshVertex& v = mesh.vertices[2];
-    const float expected[] = {7, 8, 9, 0, 1, 0, .5, .25, .75, .125};
-    const float decoded[] = {v.position[0], v.position[1], v.position[2], v.normal[0], v.normal[1],
-                             v.normal[2],   v.uv[0],       v.uv[1],       v.uv2[0],    v.uv2[1]};
-    EXPECT_EQ(std::memcmp(decoded, expected, sizeof expected), 0);
-    EXPECT_EQ(v.diffuse, 0x00112233u);
-    MakeMesh(1, kTriangle, false, 12 + 3 * 36 - 1); // one byte short: the old mesh goes too
-    MakeMesh(2, kTriangle, false, 11);              // shorter than the header
-    EXPECT_TRUE(simhost::MeshNumbers().empty());
-}
-
 TEST_F(SimhostTest, LimbOffsetsAndAQuarterTurnPlaceVerticesInWorldSpace) {
     MakeMesh(1, kTriangle);
     host::object::MakeObject(7, 1, 0);
@@ -131,23 +115,6 @@ TEST_F(SimhostTest, WritesOutsideAMemblockAreRefused) {
     std::copy_n("\x01\x02\x03\x04", 4, expected.begin() + 12);
     EXPECT_EQ(bytes, expected);
     EXPECT_EQ(simhost::RefusedWrites().size(), 5u);
-}
-
-TEST_F(SimhostTest, ImagesRoundTripThroughMemblocks) {
-    const std::vector<uint32_t> pixels = {0xFF000001u, 0x00000002u, 0x80ABCDEFu,
-                                          0x12345678u, 0xFFFFFFFFu, 0x00000000u};
-    simhost::MakeTestImage(5, 2, 3, pixels);
-    CreateMemblockFromImage(31, 5);
-    ASSERT_EQ(GetMemblockSize(31), 12 + 6 * 4);
-    const uint32_t header[] = {2, 3, 32}; // width, height, bits per pixel
-    const auto* bytes = reinterpret_cast<const uint8_t*>(GetMemblockPtr(31));
-    EXPECT_EQ(std::memcmp(bytes, header, 12), 0);
-    EXPECT_EQ(std::memcmp(bytes + 12, pixels.data(), 6 * 4), 0);
-    CreateImageFromMemblock(6, 31);
-    simhost::ImageContent image;
-    ASSERT_TRUE(simhost::ReadImage(6, &image));
-    EXPECT_EQ(image.width, 2u);
-    EXPECT_EQ(image.pixels, pixels);
 }
 
 TEST_F(SimhostTest, LoadExDecodesAnImageFileAndRefusesAnythingElse) {
