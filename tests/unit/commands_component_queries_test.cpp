@@ -1,5 +1,6 @@
 // Component queries (counts, surfaces, entities, textures and retexturing) and
 // property queries (flags and key/value properties).
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -38,28 +39,16 @@ TEST_F(ComponentQueryTest, SurfaceEntityPivotAndMeshIndexQueries) {
     EXPECT_TRUE(Succeeded());
 }
 
-TEST_F(ComponentQueryTest, TextureNamesAndCreationWhereverTheCursorWasLeft) {
-    char* name = KEP_TextureName(nullptr, 0); // leaves the cursor on texture 0
-    EXPECT_STREQ(name, "brick");
-    // An empty name is an empty result with code 1; the previous string goes.
-    EXPECT_EQ(KEP_TextureName(name, 1), nullptr);
-    EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(simhost::OutstandingHostStrings(), 0u);
+TEST_F(ComponentQueryTest, TextureCreationAppendsWhereverTheCursorWasLeft) {
+    host::DeleteHostString(KEP_TextureName(nullptr, 0)); // leaves the cursor on texture 0
     simhost::MakeTestImage(5, 1, 1, {0u});
     EXPECT_EQ(KEP_TextureCreate("mine", 5), 2);
     EXPECT_EQ(KEP_TextureCreate(nullptr, 5), 3); // no name: an empty one
     EXPECT_TRUE(Succeeded());
     EXPECT_EQ(KEP_TextureID(2) + KEP_Texture(0), 5 + 1010);
-
     char buffer[8];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(KEPCPP_TextureName(buffer, 3), 1); // empty: nothing written
-    EXPECT_EQ(buffer[0], '#');
     EXPECT_EQ(KEPCPP_TextureName(buffer, 2), 1);
     EXPECT_STREQ(buffer, "mine");
-    EXPECT_EQ(buffer[5], '#');
-    EXPECT_EQ(KEPCPP_TextureName(nullptr, 0), 0);
-    EXPECT_TRUE(Failed("Invalid buffer"));
 }
 
 TEST_F(ComponentQueryTest, TextureMeshChecksTextureFirstAndRetexturesTheRecordedLimb) {
@@ -83,11 +72,58 @@ TEST_F(ComponentQueryTest, TextureMeshChecksTextureFirstAndRetexturesTheRecorded
 
 using PropertyQueryTest = SampleMapTest;
 
-// The text of a string command's result, released after reading.
-std::string Take(char* text) {
-    std::string out = text ? text : "";
-    host::DeleteHostString(text);
-    return out;
+// A string command in its two forms: the script's, which hands back a host
+// string and frees the previous one, and the direct call's, which writes into
+// the caller's buffer (nothing at all for an empty text) and gives 1.
+struct StringQuery {
+    const char* what;
+    char* (*hostForm)(char* previous);
+    int32_t (*bufferForm)(char* buffer);
+    const char* text;
+};
+// clang-format off
+#define QUERY(host, buffer, text)                                                                  \
+    StringQuery{#host, [](char* p) { return host; }, [](char* b) { return buffer; }, text}
+// clang-format on
+const StringQuery kStringQueries[] = {
+    QUERY(KEP_TextureName(p, 0), KEPCPP_TextureName(b, 0), "brick"),
+    QUERY(KEP_TextureName(p, 1), KEPCPP_TextureName(b, 1), ""),
+    QUERY(KEP_Property(p, 2, 0, 0, 0), KEPCPP_Property(b, 2, 0, 0, 0), "classname"),
+    QUERY(KEP_Property(p, 2, 1, 0, 1), KEPCPP_Property(b, 2, 1, 0, 1), "255 255 255"),
+    QUERY(KEP_Property(p, 6, 1, 0, 0), KEPCPP_Property(b, 6, 1, 0, 0), "PIVOT"), // pivot 0
+    QUERY(KEP_Property(p, 2, 1, 0, 3), KEPCPP_Property(b, 2, 1, 0, 3), ""),      // an empty value
+    // By key: the first key that matches, without regard to case.
+    QUERY(KEP_PropertyByKey(p, 2, 0, "colour"), KEPCPP_PropertyByKey(b, 2, 0, "colour"),
+          "255 255 255"),
+    QUERY(KEP_PropertyByKey(p, 0, 1, "NAME"), KEPCPP_PropertyByKey(b, 0, 1, "NAME"), "lift"),
+    QUERY(KEP_PropertyByKey(p, 2, 0, "CLASSNAME"), KEPCPP_PropertyByKey(b, 2, 0, "CLASSNAME"),
+          "light"),
+    // Not found, no properties, an empty value or no key: empty, no failure.
+    QUERY(KEP_PropertyByKey(p, 2, 0, "colou"), KEPCPP_PropertyByKey(b, 2, 0, "colou"), ""),
+    QUERY(KEP_PropertyByKey(p, 2, 1, "classname"), KEPCPP_PropertyByKey(b, 2, 1, "classname"), ""),
+    QUERY(KEP_PropertyByKey(p, 2, 0, "empty"), KEPCPP_PropertyByKey(b, 2, 0, "empty"), ""),
+    QUERY(KEP_PropertyByKey(p, 2, 0, nullptr), KEPCPP_PropertyByKey(b, 2, 0, nullptr), ""),
+};
+
+TEST_F(PropertyQueryTest, StringQueriesGiveTheSameTextInBothForms) {
+    for (const StringQuery& q : kStringQueries) {
+        SCOPED_TRACE(q.what);
+        const std::string text = q.text;
+        char* result = q.hostForm(host::CreateHostString(8));
+        EXPECT_EQ(result ? std::string(result) : "(null)", text.empty() ? "(null)" : text);
+        host::DeleteHostString(result);
+        EXPECT_EQ(simhost::OutstandingHostStrings(), 0u); // the previous string went too
+        EXPECT_TRUE(Succeeded());
+
+        char buffer[16];
+        std::memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(q.bufferForm(buffer), 1);
+        EXPECT_TRUE(Succeeded());
+        const std::string written(buffer, std::find(buffer, buffer + sizeof buffer, '#'));
+        EXPECT_EQ(written, text.empty() ? "" : text + '\0'); // the text and its zero only
+        EXPECT_EQ(q.bufferForm(nullptr), 0);
+        EXPECT_TRUE(Failed("Invalid buffer"));
+    }
 }
 
 TEST_F(PropertyQueryTest, FlagsAndCountsPerComponent) {
@@ -103,12 +139,7 @@ TEST_F(PropertyQueryTest, FlagsAndCountsPerComponent) {
     EXPECT_TRUE(Failed("Invalid component index"));
 }
 
-TEST_F(PropertyQueryTest, PropertyReadsByPositionAndChecksInOrder) {
-    EXPECT_EQ(Take(KEP_Property(nullptr, 2, 0, 0, 0)), "classname");
-    EXPECT_EQ(Take(KEP_Property(nullptr, 2, 1, 0, 1)), "255 255 255");
-    EXPECT_EQ(Take(KEP_Property(nullptr, 6, 1, 0, 0)), "PIVOT");
-    EXPECT_EQ(KEP_Property(nullptr, 2, 1, 0, 3), nullptr); // an empty value
-    EXPECT_TRUE(Succeeded());
+TEST_F(PropertyQueryTest, PropertyChecksInOrderAndReleasesThePreviousString) {
     // Type, then component index, then selector, then property index.
     const int32_t failing[][4] = {{1, 9, 9, 9}, {2, 9, 6, 9}, {2, 2, 0, 9}, {2, 0, 0, 4}};
     const char* messages[] = {"Invalid component type", "Invalid component index",
@@ -120,36 +151,6 @@ TEST_F(PropertyQueryTest, PropertyReadsByPositionAndChecksInOrder) {
         EXPECT_TRUE(Failed(messages[i]));
         EXPECT_EQ(simhost::OutstandingHostStrings(), 0u); // the previous string released
     }
-}
-
-TEST_F(PropertyQueryTest, PropertyByKeyTakesTheFirstKeyIgnoringCase) {
-    EXPECT_EQ(Take(KEP_PropertyByKey(nullptr, 2, 0, "colour")), "255 255 255");
-    EXPECT_EQ(Take(KEP_PropertyByKey(nullptr, 0, 1, "NAME")), "lift");
-    // Not found, no properties, an empty value or no key: empty, no failure.
-    EXPECT_EQ(KEP_PropertyByKey(KEP_PropertyByKey(nullptr, 0, 1, "name"), 2, 0, "colou"), nullptr);
-    EXPECT_EQ(KEP_PropertyByKey(nullptr, 2, 1, "classname"), nullptr);
-    EXPECT_EQ(KEP_PropertyByKey(nullptr, 2, 0, "empty"), nullptr);
-    EXPECT_EQ(KEP_PropertyByKey(nullptr, 2, 0, nullptr), nullptr);
-    EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(simhost::OutstandingHostStrings(), 0u);
-}
-
-TEST_F(PropertyQueryTest, DirectCallsWriteTheTextOnlyAndNothingWhenEmpty) {
-    char buffer[16];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(KEPCPP_Property(buffer, 2, 1, 0, 3), 1); // an empty value
-    EXPECT_EQ(KEPCPP_PropertyByKey(buffer, 2, 0, "nothing"), 1);
-    EXPECT_EQ(KEPCPP_PropertyByKey(buffer, 2, 1, "classname"), 1); // no properties
-    EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(KEPCPP_PropertyByKey(buffer, 2, 0, "CLASSNAME"), 1);
-    EXPECT_STREQ(buffer, "light");
-    EXPECT_EQ(buffer[6], '#');
-    EXPECT_EQ(KEPCPP_Property(buffer, 2, 1, 0, 1), 1);
-    EXPECT_STREQ(buffer, "255 255 255");
-    EXPECT_EQ(buffer[12], '#');
-    EXPECT_EQ(KEPCPP_Property(nullptr, 2, 0, 0, 0) + KEPCPP_PropertyByKey(nullptr, 2, 0, "a"), 0);
-    EXPECT_TRUE(Failed("Invalid buffer"));
 }
 
 } // namespace
