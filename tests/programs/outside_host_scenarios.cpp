@@ -172,6 +172,9 @@ void ExpectSampleMap(const Plugin& kep, const Host& host, int objectBase, int im
     const char* textures[] = {"floor.bmp", "wall.bmp", "crate.bmp"};
     for (int texture = 0; texture < 3; ++texture) {
         Expect(kep.Text("KEP_TextureName", texture), textures[texture], "texture name");
+        Expect(kep.Call<int32_t>("KEPCPP_TextureName", buffer, texture), 1,
+               "KEPCPP_TextureName result");
+        Expect(std::string(buffer), textures[texture], "KEPCPP_TextureName");
         Expect(kep.Int("KEP_TextureID", texture), imageBase + 1 + texture, "texture image");
         Expect(host.ImageExists(imageBase + 1 + texture), true, "texture image exists");
     }
@@ -186,6 +189,7 @@ void ExpectSampleMap(const Plugin& kep, const Host& host, int objectBase, int im
     for (int pivot = 0; pivot < 2; ++pivot) {
         Expect(kep.Int("KEP_PivotID", pivot + 3), pivot, "pivot of entity");
         Expect(kep.Int("KEP_PivotToGroup", pivot), 2 - pivot, "pivot group");
+        Expect(kep.Int("KEP_GroupToPivot", 2 - pivot), pivot, "group pivot");
         Expect(kep.Int("KEP_EntityToGroup", pivot + 3), 2 - pivot, "entity group");
         Expect(kep.Float("KEP_EntityX", pivot + 3), pivots[pivot][0], "pivot x");
         Expect(kep.Float("KEP_EntityY", pivot + 3), pivots[pivot][1], "pivot y");
