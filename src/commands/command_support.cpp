@@ -12,8 +12,9 @@ KEP_Map* CurrentMapOrFail() {
 
 KEP_Group* GroupAtIndex(int32_t groupIndex) {
     // No group number can exceed INT32_MAX, and index + 1 must not overflow.
-    if (groupIndex == std::numeric_limits<int32_t>::max()) return nullptr;
-    return KEP_FindGroup(groupIndex + 1);
+    KEP_Map* map = g_plugin.currentMap;
+    if (!map || groupIndex == std::numeric_limits<int32_t>::max()) return nullptr;
+    return KEP_FindGroup(*map, groupIndex + 1);
 }
 
 int32_t GroupIndexOf(const KEP_Group* group) {

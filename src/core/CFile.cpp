@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "core/CError.h"
+#include "core/file_access.h"
 #include "core/memory.h"
-#include "host/platform.h"
 
 void CFile::ReleaseData() {
     KepRelease(m_data);
@@ -20,9 +20,9 @@ bool CFile::Open(const char* path) {
     if (!path) return false;
     std::strncpy(m_path, path, sizeof m_path - 1);
     m_path[sizeof m_path - 1] = '\0';
-    std::FILE* file = platform::OpenFileForReading(path);
+    std::FILE* file = file_access::OpenForReading(path);
     if (!file) return false;
-    const int64_t length = platform::FileLength(file);
+    const int64_t length = file_access::Length(file);
     if (length < 0 || length > INT32_MAX) {
         std::fclose(file);
         return false;

@@ -66,21 +66,6 @@ void BreakIfDebuggerAttached() {
     if (::IsDebuggerPresent()) ::DebugBreak();
 }
 
-std::FILE* OpenFileForReading(const char* path) {
-    return std::fopen(path, "rb");
-}
-
-int64_t FileLength(std::FILE* file) {
-    if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
-    const int64_t length = _ftelli64(file);
-    if (_fseeki64(file, 0, SEEK_SET) != 0) return -1;
-    return length;
-}
-
-bool FileExists(const char* path) {
-    return _access(path, 0) == 0;
-}
-
 #else
 
 namespace {
@@ -90,13 +75,6 @@ namespace {
 std::vector<std::pair<void*, void*>>& OpenModules() {
     static std::vector<std::pair<void*, void*>> modules;
     return modules;
-}
-
-std::string NativePath(const char* path) {
-    std::string native(path);
-    for (char& c : native)
-        if (c == '\\') c = '/';
-    return native;
 }
 
 } // namespace
@@ -171,21 +149,6 @@ void BreakIfDebuggerAttached() {
         if (std::strncmp(line, "TracerPid:", 10) == 0) tracer = std::strtol(line + 10, nullptr, 10);
     std::fclose(status);
     if (tracer != 0) raise(SIGTRAP);
-}
-
-std::FILE* OpenFileForReading(const char* path) {
-    return std::fopen(NativePath(path).c_str(), "rb");
-}
-
-int64_t FileLength(std::FILE* file) {
-    if (fseeko(file, 0, SEEK_END) != 0) return -1;
-    const int64_t length = static_cast<int64_t>(ftello(file));
-    if (fseeko(file, 0, SEEK_SET) != 0) return -1;
-    return length;
-}
-
-bool FileExists(const char* path) {
-    return access(NativePath(path).c_str(), F_OK) == 0;
 }
 
 #endif

@@ -1,6 +1,6 @@
-// The thin platform layer: the only code that differs between the Windows DLL
-// and the Linux shared library. On Windows these are the real system calls; on
-// Linux they follow the host module contract of <kepimport/host_module.h>.
+// The thin platform layer: with core/file_access, the only code that differs
+// between the Windows DLL and the Linux shared library. On Windows these are the real system calls;
+// on Linux they follow the host module contract of <kepimport/host_module.h>.
 #pragma once
 
 #include <cstddef>
@@ -24,11 +24,5 @@ bool IsWritableMemory(const void* address, std::size_t bytes);
 
 // "KEP BREAK": a breakpoint trap when, and only when, a debugger is attached.
 void BreakIfDebuggerAttached();
-
-// File access. Paths written on Windows (backslash separators) work on Linux.
-std::FILE* OpenFileForReading(const char* path);
-// Length of an open file in bytes, or -1 when it cannot be told.
-int64_t FileLength(std::FILE* file);
-bool FileExists(const char* path);
 
 } // namespace platform

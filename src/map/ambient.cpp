@@ -5,7 +5,6 @@
 
 #include "host/host_functions.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -23,11 +22,9 @@ uint32_t AddAmbient(uint32_t pixel, uint32_t ambient) {
 
 } // namespace
 
-void KEP_ApplyAmbient() {
-    KEP_Map* map = g_plugin.currentMap;
-    const uint32_t ambient = g_plugin.ambientColour;
-    for (int32_t i = 0; i < map->lightmaps.Count(); ++i) {
-        const KEP_Lightmap* lightmap = map->lightmaps.At(i);
+void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
+    for (int32_t i = 0; i < map.lightmaps.Count(); ++i) {
+        const KEP_Lightmap* lightmap = map.lightmaps.At(i);
         if (lightmap->image <= 0) continue; // no image was made for it
 
         host::memblock::CreateMemblockFromImage(kScratchMemblock, lightmap->image);

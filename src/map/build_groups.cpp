@@ -7,13 +7,20 @@
 #include "host/host_functions.h"
 #include "map/host_records.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 
 const int kScratchMesh = 1;
 const int kMeshMemblock = 30;
 const float kSmoothingAngle = 100.0f;
+
+// What one build works on.
+struct Scene {
+    KEP_Map& map;
+    KEP_BuildState& build;
+    const KEP_LoadSettings& settings;
+    int32_t flag; // the lightmap flag of the load
+};
 
 // One pass over a list of groups: the map's groups, or a group's children.
 struct Pass {
@@ -24,14 +31,14 @@ struct Pass {
     KEP_Group* awaiting; // group whose nested pass is running
 };
 
-int32_t TextureImage(const KEP_Map* map, const KEP_Surface* surface) {
-    const KEP_TextureInfo* texture = map->textures.At(surface->textureIndex);
+int32_t TextureImage(const Scene& scene, const KEP_Surface* surface) {
+    const KEP_TextureInfo* texture = scene.map.textures.At(surface->textureIndex);
     return texture ? texture->image : 0;
 }
 
-int32_t LightmapImage(const KEP_Map* map, const KEP_Surface* surface, int32_t flag) {
-    if (flag != 2 || surface->lightmapIndex < 0) return 0;
-    const KEP_Lightmap* lightmap = map->lightmaps.At(surface->lightmapIndex);
+int32_t LightmapImage(const Scene& scene, const KEP_Surface* surface) {
+    if (!KEP_UsesLightmaps(scene.flag) || surface->lightmapIndex < 0) return 0;
+    const KEP_Lightmap* lightmap = scene.map.lightmaps.At(surface->lightmapIndex);
     return lightmap ? lightmap->image : 0;
 }
 
@@ -42,9 +49,9 @@ float Difference(float a, float b) {
     return static_cast<float>(static_cast<double>(a) - b);
 }
 
-void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh, KEP_Surface* surface,
-                     int32_t flag, Pass& pass) {
-    const int32_t object = KEP_FreeObjectNumber();
+void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_Surface* surface,
+                     Pass& pass) {
+    const int32_t object = KEP_FreeObjectNumber(scene.settings.initialObject);
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
         host::object::DeleteMesh(kScratchMesh);
@@ -54,26 +61,26 @@ void MakeGroupObject(KEP_Map* map, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
     group->ownsObject = 1;
     group->object = object;
     host::object::MakeObject(object, kScratchMesh, 0);
-    if (const int32_t image = TextureImage(map, surface); image > 0) {
+    if (const int32_t image = TextureImage(scene, surface); image > 0) {
         host::object::SetTextureStage(object, 0, image);
-        KEP_NoteObjectImage(g_plugin.recordLayout, object, image);
+        KEP_NoteObjectImage(scene.build.recordLayout, object, image);
     }
-    if (const int32_t lightmap = LightmapImage(map, surface, flag); lightmap > 0) {
+    if (const int32_t lightmap = LightmapImage(scene, surface); lightmap > 0) {
         host::object::SetTextureStage(object, 1, lightmap);
         pass.lightmapStage = true;
     }
-    const float* origin = g_plugin.buildOrigin;
+    const float* origin = scene.build.buildOrigin;
     host::object::Position(object, Sum(mesh->position[0], origin[0]),
                            Sum(mesh->position[1], origin[1]), Sum(mesh->position[2], origin[2]));
-    ++map->objectsBuilt;
-    g_plugin.limbCounter = 1;
+    ++scene.map.objectsBuilt;
+    scene.build.limbCounter = 1;
     surface->builtObject = object;
     surface->builtLimb = 0;
 }
 
-void AddGroupLimb(KEP_Map* map, KEP_Group* group, KEP_Surface* surface, int32_t flag, Pass& pass) {
+void AddGroupLimb(Scene& scene, KEP_Group* group, KEP_Surface* surface, Pass& pass) {
     const int32_t object = group->object;
-    const int32_t limb = g_plugin.limbCounter;
+    const int32_t limb = scene.build.limbCounter;
     if (group->firstLimb == 0) group->firstLimb = limb;
     host::object::AddLimb(object, limb, kScratchMesh);
     if (group->firstLimb != limb) {
@@ -83,47 +90,48 @@ void AddGroupLimb(KEP_Map* map, KEP_Group* group, KEP_Surface* surface, int32_t 
         const float z = host::object::GetZPositionEx(object);
         const float y = host::object::GetYPositionEx(object);
         const float x = host::object::GetXPositionEx(object);
-        const float* origin = g_plugin.buildOrigin;
+        const float* origin = scene.build.buildOrigin;
         host::object::OffsetLimb(object, limb, Difference(origin[0], x), Difference(origin[1], y),
                                  Difference(origin[2], z));
     }
-    if (const int32_t image = TextureImage(map, surface); image > 0)
+    if (const int32_t image = TextureImage(scene, surface); image > 0)
         host::object::TextureLimb(object, limb, image);
-    if (const int32_t lightmap = LightmapImage(map, surface, flag); lightmap > 0) {
+    if (const int32_t lightmap = LightmapImage(scene, surface); lightmap > 0) {
         host::object::TextureLimbStage(object, limb, 1, lightmap);
         pass.lightmapStage = true;
     }
-    if (limb < INT32_MAX) g_plugin.limbCounter = limb + 1;
+    if (limb < INT32_MAX) scene.build.limbCounter = limb + 1;
     surface->builtObject = object;
     surface->builtLimb = limb;
 }
 
-void BuildGroupGeometry(KEP_Map* map, KEP_Group* group, int32_t flag, Pass& pass) {
+void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
     group->built = 1;
     if (pass.parent && pass.parent->object != 0) group->object = pass.parent->object;
     for (int32_t m = 0; m < group->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = group->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
             KEP_Surface* surface = mesh->surfaces.At(s);
-            KEP_BuildSurfaceMesh(surface, group, flag);
+            KEP_BuildSurfaceMesh(surface, group, scene.flag, scene.build, scene.settings);
             if (group->object == 0)
-                MakeGroupObject(map, group, mesh, surface, flag, pass);
+                MakeGroupObject(scene, group, mesh, surface, pass);
             else
-                AddGroupLimb(map, group, surface, flag, pass);
+                AddGroupLimb(scene, group, surface, pass);
             host::object::DeleteMesh(kScratchMesh);
             host::memblock::DeleteMemblock(kMeshMemblock);
         }
         // A mesh without surfaces in a group without an object has nothing
         // to show: no record pass and no Show for object 0.
         if (group->object == 0) continue;
-        KEP_WriteHostRecords(g_plugin.recordLayout, group->object, flag, pass.lightmapStage);
+        KEP_WriteHostRecords(scene.build.recordLayout, group->object, scene.flag,
+                             pass.lightmapStage);
         host::object::Show(group->object);
     }
     if (pass.parent && group->object == 0) group->object = pass.parent->object;
 }
 
 // After a group's own nested pass: a parent without meshes takes over the
-// record of the child that built geometry; then smoothing.
+// record of the child that built geometry (the caller then smooths the group).
 void FinishGroup(KEP_Group* group, const Pass& pass) {
     KEP_Group* parent = pass.parent;
     if (parent && parent->meshes.Count() == 0 && group->meshes.Count() != 0) {
@@ -139,16 +147,16 @@ void Smooth(const KEP_Group* group) {
 
 } // namespace
 
-void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
-    KEP_Map* map = g_plugin.currentMap;
-    if (!parent) g_plugin.limbCounter = 1;
+void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
+                     int32_t lightmapFlag) {
+    Scene scene{map, build, settings, lightmapFlag};
+    build.limbCounter = 1;
     const KEP_HostRecordMemory recordMemory;
 
     // Nested passes run on an explicit stack in the order a recursive walk
     // would take: parent chains read from a file may be very deep.
     std::vector<Pass> passes;
-    passes.push_back(
-        {parent, parent ? &parent->childGroups : &map->groups.Items(), 0, false, nullptr});
+    passes.push_back({nullptr, &map.groups.Items(), 0, false, nullptr});
     while (!passes.empty()) {
         Pass& pass = passes.back();
         if (KEP_Group* group = pass.awaiting) {
@@ -165,12 +173,12 @@ void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent) {
         // The group's pivot entity is the last pivot of the list naming it.
         if (const KEP_Entity* pivot = group->pivotEntity)
             for (int axis = 0; axis < 3; ++axis)
-                g_plugin.buildOrigin[axis] = pivot->position[axis];
+                build.buildOrigin[axis] = pivot->position[axis];
         if (group->built) {
             Smooth(group);
             continue;
         }
-        BuildGroupGeometry(map, group, lightmapFlag, pass);
+        BuildGroupGeometry(scene, group, pass);
         pass.awaiting = group;
         passes.push_back({group, &group->childGroups, 0, false, nullptr}); // `pass` is stale now
     }

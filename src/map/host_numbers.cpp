@@ -13,7 +13,6 @@
 
 #include "host/host_functions.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -56,13 +55,13 @@ KEP_NumberSearchScope::~KEP_NumberSearchScope() {
     g_objects = {};
 }
 
-int32_t KEP_FreeImageNumber() {
-    return Search(g_images, g_plugin.initialImage,
+int32_t KEP_FreeImageNumber(int32_t initialImage) {
+    return Search(g_images, initialImage,
                   [](int32_t n) { return host::image::GetExistEx(n) != 0; });
 }
 
-int32_t KEP_FreeObjectNumber() {
-    return Search(g_objects, g_plugin.initialObject,
+int32_t KEP_FreeObjectNumber(int32_t initialObject) {
+    return Search(g_objects, initialObject,
                   [](int32_t n) { return host::object::GetExist(n) != 0; });
 }
 

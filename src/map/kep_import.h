@@ -1,31 +1,48 @@
 // Reading a KEP map into the model, and building it into the host's scene.
-// Section readers work on the current map and throw CError when they cannot
-// go on; the loading commands catch it (map/kep_load.cpp).
+// Everything here works on what it is handed (a load context, or the map and
+// the builder's state); failures are thrown as CError and caught by the
+// loading commands (commands/load_commands.cpp).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "core/CError.h"
 #include "core/CFile.h"
 #include "core/Cstring.h"
 #include "core/memory.h"
 #include "map/kep_model.h"
+#include "map/load_context.h"
+
+// Reads every section after the version into the context's map: groups, the
+// default group, visgroups (version 5), lightmaps, meshes and entities. On
+// failure throws CError with its place filled in (the section, the record
+// path and, for data that ends too soon, the byte offsets); what was read
+// before stays in the map. Standard containers that cannot grow come out as
+// the same CError.
+void KEP_ReadSections(KEP_LoadContext& load);
 
 // Section readers, in file order.
-void KEP_DoGroups(CFile& reader);
-void KEP_DoVisGroups(CFile& reader);
-void KEP_DoLightmaps(CFile& reader);
-void KEP_DoMeshes(CFile& reader);
-void KEP_DoSurfaces(KEP_Mesh* mesh, CFile& reader);
-void KEP_DoVertices(KEP_Surface* surface, CFile& reader, int32_t count);
-void KEP_DoTriangles(KEP_Surface* surface, CFile& reader, int32_t count);
-void KEP_DoLines(KEP_Surface* surface, CFile& reader, int32_t count);
-void KEP_DoEntities(CFile& reader);
+void KEP_DoGroups(KEP_LoadContext& load);
+void KEP_DoVisGroups(KEP_LoadContext& load);
+void KEP_DoLightmaps(KEP_LoadContext& load);
+void KEP_DoMeshes(KEP_LoadContext& load);
+void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh);
+void KEP_DoVertices(KEP_LoadContext& load, KEP_Surface* surface, int32_t count);
+void KEP_DoTriangles(KEP_LoadContext& load, KEP_Surface* surface, int32_t count);
+void KEP_DoLines(KEP_LoadContext& load, KEP_Surface* surface, int32_t count);
+void KEP_DoEntities(KEP_LoadContext& load);
 
 // Texture index for a surface's texture name; -1 for a CAULK name.
-int32_t KEP_FindTexture(const Cstring& name);
-int32_t KEP_AddTexture(const Cstring& name);
+int32_t KEP_FindTexture(KEP_LoadContext& load, const Cstring& name);
+int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name);
+
+// The lightmap flag value that gives surfaces their lightmap (stage 1).
+constexpr int32_t KEP_kLightmapsOn = 2;
+inline bool KEP_UsesLightmaps(int32_t lightmapFlag) {
+    return lightmapFlag == KEP_kLightmapsOn;
+}
 
 // The colour an AMBIENT property value sets: up to three decimal numbers
 // separated by white space, the low 8 bits of each; missing ones count 0.
@@ -33,8 +50,8 @@ uint32_t KEP_ParseAmbient(const std::string& value);
 
 // First free host image or object number at or above the setting (and at or
 // above 1); 0 when every number up to the largest is taken.
-int32_t KEP_FreeImageNumber();
-int32_t KEP_FreeObjectNumber();
+int32_t KEP_FreeImageNumber(int32_t initialImage);
+int32_t KEP_FreeObjectNumber(int32_t initialObject);
 // While one lives (one load), the searches above go on from where the last
 // one stopped; the plug-in deletes host images and objects only through the
 // two helpers below, which make them start from the setting again.
@@ -49,9 +66,11 @@ void KEP_DeleteHostImage(int32_t image);
 void KEP_DeleteHostObject(int32_t object);
 
 // Scene building.
-void KEP_ApplyAmbient();
-void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag);
-void KEP_BuildGroups(int32_t lightmapFlag, KEP_Group* parent);
+void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient);
+void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag,
+                          const KEP_BuildState& build, const KEP_LoadSettings& settings);
+void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
+                     int32_t lightmapFlag);
 
 // Owns a record while it is being read: freed if reading stops before the
 // record joins its list.
@@ -67,11 +86,12 @@ template <class T> T* KepHandOver(COwningList<T>& list, KepPending<T>& pending) 
     return pending.release();
 }
 
-[[noreturn]] void KepThrowNoMemory(const char* function);
-
-// Creates a record or throws the readers' allocation failure.
-template <class T> T* KepNewRecord(const char* function) {
-    T* record = KEP_NEW(T, KEP_UNIT_MAP);
-    if (!record) KepThrowNoMemory(function);
+// Creates a record or throws the readers' allocation failure; the record's
+// block is named by the line that asks for it.
+template <class T> T* KepNewRecord(const char* function, int line = __builtin_LINE()) {
+    T* record = KepNew<T>(KEP_UNIT_MAP, line);
+    if (!record)
+        KepFail(CErrorKind::OutOfMemory, KepMessage::RecordAllocation, function, KEP_UNIT_MAP,
+                line);
     return record;
 }

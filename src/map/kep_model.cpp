@@ -4,7 +4,6 @@
 
 #include "core/CError.h"
 #include "core/memory.h"
-#include "plugin/plugin_state.h"
 
 void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value) {
     Cstring* k = KEP_NEW(Cstring, KEP_UNIT_MAP);
@@ -42,16 +41,13 @@ std::string KEP_UpperCase(std::string text) {
     return text;
 }
 
-KEP_Group* KEP_FindGroup(int32_t groupNumber) {
-    KEP_Map* map = g_plugin.currentMap;
-    if (!map) return nullptr;
-    COwningList<KEP_Group>& groups = map->groups;
+KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber) {
+    COwningList<KEP_Group>& groups = map.groups;
     KEP_Group* found = nullptr;
     if (groupNumber == 0) {
-        found = map->defaultGroup;
-    } else if (groupNumber > 0 &&
-               static_cast<uint32_t>(groupNumber) <= map->groupsByNumber.size()) {
-        found = map->groupsByNumber[static_cast<std::size_t>(groupNumber - 1)];
+        found = map.defaultGroup;
+    } else if (groupNumber > 0 && static_cast<uint32_t>(groupNumber) <= map.groupsByNumber.size()) {
+        found = map.groupsByNumber[static_cast<std::size_t>(groupNumber - 1)];
     }
     // Group n stands at position count - n (the file's groups run from the
     // last read to the first); the default group heads the list.

@@ -10,6 +10,7 @@
 
 #include "core/CList.h"
 #include "core/Cstring.h"
+#include "core/memory.h"
 
 struct KEP_Entity;
 struct KEP_Group;
@@ -119,15 +120,20 @@ struct KEP_Map {
 
     // Lookup aids beside the lists (same answers as walking them):
     // groupsByNumber[n - 1] is group number n; the default group is separate.
-    std::vector<KEP_Group*> groupsByNumber;
+    std::vector<KEP_Group*, KepAllocator<KEP_Group*>> groupsByNumber{
+        KepAllocator<KEP_Group*>(KEP_UNIT_MAP, __LINE__)};
     KEP_Group* defaultGroup = nullptr;
     // Upper-cased texture name -> index of its first texture.
-    std::unordered_map<std::string, int32_t> textureIndexByName;
+    using TextureIndex = std::pair<const std::string, int32_t>;
+    std::unordered_map<std::string, int32_t, std::hash<std::string>, std::equal_to<std::string>,
+                       KepAllocator<TextureIndex>>
+        textureIndexByName{0, std::hash<std::string>(), std::equal_to<std::string>(),
+                           KepAllocator<TextureIndex>(KEP_UNIT_MAP, __LINE__)};
 };
 
-// The current map's group with that number, or null; keeps the group list's
-// cursor where it was (or leaves it on the group found when there was none).
-KEP_Group* KEP_FindGroup(int32_t groupNumber);
+// The map's group with that number, or null; keeps the group list's cursor
+// where it was (or leaves it on the group found when there was none).
+KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber);
 
 // Turns a record's property text into properties; calls `onLine` with the
 // key and value buffers of every finished line (entities look at CLASSNAME

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -33,18 +32,21 @@ uint32_t KEP_ParseAmbient(const std::string& value) {
     return components[0] << 16 | components[1] << 8 | components[2];
 }
 
-void KEP_DoEntities(CFile& reader) {
-    KEP_Map* map = g_plugin.currentMap;
+void KEP_DoEntities(KEP_LoadContext& load) {
+    CFile& reader = load.reader;
+    KEP_Map* map = &load.map;
+    load.place = {"entity"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
+        load.place.record = i + 1;
         KepPending<KEP_Entity> entity(KepNewRecord<KEP_Entity>("KEP_DoEntities"));
         const int32_t visGroup = reader.ReadInt();
         if (visGroup > 0) entity->visGroup = map->visGroups.At(visGroup - 1);
-        entity->group = KEP_FindGroup(reader.ReadInt());
+        entity->group = KEP_FindGroup(*map, reader.ReadInt());
         Cstring text;
         reader.ReadString(text);
         for (int axis = 0; axis < 3; ++axis)
-            entity->position[axis] = reader.ReadFloat() + g_plugin.mapOffset[axis];
+            entity->position[axis] = reader.ReadFloat() + load.settings.mapOffset[axis];
         KEP_Entity* added = KepHandOver(map->entities, entity);
 
         KEP_ParseProperties(text, added->properties,
@@ -55,7 +57,7 @@ void KEP_DoEntities(CFile& reader) {
                                     map->pivots.Add(added);
                                     if (added->group) added->group->pivotEntity = added;
                                 } else if (upperKey == "AMBIENT") {
-                                    g_plugin.ambientColour = KEP_ParseAmbient(value);
+                                    load.settings.ambientColour = KEP_ParseAmbient(value);
                                 }
                             });
     }

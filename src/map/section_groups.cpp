@@ -1,12 +1,14 @@
 // Group and visgroup sections.
 #include "core/CError.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
-void KEP_DoGroups(CFile& reader) {
-    KEP_Map* map = g_plugin.currentMap;
+void KEP_DoGroups(KEP_LoadContext& load) {
+    CFile& reader = load.reader;
+    KEP_Map* map = &load.map;
+    load.place = {"group"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
+        load.place.record = i + 1;
         KepPending<KEP_Group> group(KepNewRecord<KEP_Group>("KEP_DoGroups"));
         group->groupNumber = i + 1;
         group->flags = reader.ReadInt();
@@ -17,9 +19,15 @@ void KEP_DoGroups(CFile& reader) {
             value = reader.ReadInt();
         // Each group goes before the head: the list runs from the last read to
         // the first, and group n stands at position count - n.
-        map->groups.Insert(group.get());
+        // Number and list grow together: the index never misses a group.
+        map->groupsByNumber.push_back(group.get());
+        try {
+            map->groups.Insert(group.get());
+        } catch (...) {
+            map->groupsByNumber.pop_back();
+            throw;
+        }
         KEP_Group* added = group.release();
-        map->groupsByNumber.push_back(added);
         KEP_ParseProperties(text, added->properties);
     }
 
@@ -28,17 +36,20 @@ void KEP_DoGroups(CFile& reader) {
     for (int32_t i = 0; i < map->groups.Count(); ++i) {
         KEP_Group* group = map->groups.At(i);
         if (group->parentGroupNumber == 0) continue;
-        KEP_Group* parent = KEP_FindGroup(group->parentGroupNumber);
+        KEP_Group* parent = KEP_FindGroup(*map, group->parentGroupNumber);
         if (!parent) continue;
         group->parent = parent;
         parent->childGroups.Add(group);
     }
 }
 
-void KEP_DoVisGroups(CFile& reader) {
-    KEP_Map* map = g_plugin.currentMap;
+void KEP_DoVisGroups(KEP_LoadContext& load) {
+    CFile& reader = load.reader;
+    KEP_Map* map = &load.map;
+    load.place = {"visgroup"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
+        load.place.record = i + 1;
         KepPending<KEP_VisGroup> visGroup(KepNewRecord<KEP_VisGroup>("KEP_DoVisGroups"));
         reader.ReadString(visGroup->name);
         for (int32_t& value : visGroup->values)

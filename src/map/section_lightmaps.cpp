@@ -5,16 +5,19 @@
 #include "core/CError.h"
 #include "host/host_functions.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 const int kScratchMemblock = 31;
 }
 
-void KEP_DoLightmaps(CFile& reader) {
-    KEP_Map* map = g_plugin.currentMap;
+void KEP_DoLightmaps(KEP_LoadContext& load) {
+    CFile& reader = load.reader;
+    KEP_Map* map = &load.map;
+    load.place = {"lightmap"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
+        load.place.record = i + 1;
+        load.place.item = nullptr;
         KepPending<KEP_Lightmap> lightmap(KepNewRecord<KEP_Lightmap>("KEP_DoLightmaps"));
         const int32_t width = reader.ReadInt();
         const int32_t height = reader.ReadInt();
@@ -27,6 +30,7 @@ void KEP_DoLightmaps(CFile& reader) {
             continue;
         }
         // The pixels must be there before the host is asked for memory.
+        load.place.item = "pixels";
         const int64_t pixelBytes = int64_t{width} * height * 4;
         if (pixelBytes > reader.Remaining() || pixelBytes + 16 > INT32_MAX)
             KepFailEndOfData("KEP_DoLightmaps", KEP_UNIT_MAP, __LINE__, reader.Position(),
@@ -45,7 +49,7 @@ void KEP_DoLightmaps(CFile& reader) {
             }
         }
 
-        const int32_t image = KEP_FreeImageNumber();
+        const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);
         lightmap->image = image;
         KEP_Lightmap* added = KepHandOver(map->lightmaps, lightmap);
         if (image != 0) host::memblock::CreateImageFromMemblock(image, kScratchMemblock);

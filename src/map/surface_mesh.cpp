@@ -5,7 +5,6 @@
 #include "core/CError.h"
 #include "host/host_functions.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 
@@ -25,8 +24,9 @@ float Place(float value, double subtract, float offset) {
 
 } // namespace
 
-void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag) {
-    const bool lightmapped = lightmapFlag == 2 && surface->lightmapIndex >= 0;
+void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag,
+                          const KEP_BuildState& build, const KEP_LoadSettings& settings) {
+    const bool lightmapped = KEP_UsesLightmaps(lightmapFlag) && surface->lightmapIndex >= 0;
     const int32_t stride = lightmapped ? 44 : 36;
 
     // A triangle with a corner that names no vertex cannot be drawn: left out.
@@ -43,8 +43,8 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
     WriteMemblockDWord(kMeshMemblock, 4, static_cast<uint32_t>(stride));
     WriteMemblockDWord(kMeshMemblock, 8, static_cast<uint32_t>(triangles * 3));
 
-    const float* origin = g_plugin.buildOrigin;
-    const float* offset = g_plugin.mapOffset;
+    const float* origin = build.buildOrigin;
+    const float* offset = settings.mapOffset;
     int32_t at = 12;
     for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
         const KEP_Triangle* triangle = surface->triangles.At(i);

@@ -4,35 +4,33 @@
 #include <vector>
 
 #include "core/CError.h"
+#include "core/file_access.h"
 #include "host/host_functions.h"
-#include "host/platform.h"
 #include "map/kep_import.h"
-#include "plugin/plugin_state.h"
 
-int32_t KEP_FindTexture(const Cstring& name) {
+int32_t KEP_FindTexture(KEP_LoadContext& load, const Cstring& name) {
     const std::string upper = KEP_UpperCase(name.CStr());
     if (upper.find("CAULK") != std::string::npos) return -1;
-    KEP_Map* map = g_plugin.currentMap;
-    const auto known = map->textureIndexByName.find(upper);
-    if (known != map->textureIndexByName.end()) return known->second;
-    return KEP_AddTexture(name);
+    const auto known = load.map.textureIndexByName.find(upper);
+    if (known != load.map.textureIndexByName.end()) return known->second;
+    return KEP_AddTexture(load, name);
 }
 
-int32_t KEP_AddTexture(const Cstring& name) {
-    KEP_Map* map = g_plugin.currentMap;
+int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name) {
+    KEP_Map* map = &load.map;
     KepPending<KEP_TextureInfo> texture(KEP_NEW(KEP_TextureInfo, KEP_UNIT_MAP));
     if (!texture) KEP_FAIL(OutOfMemory, TextureAllocation, "KEP_AddTexture", KEP_UNIT_MAP);
 
     std::string path = map->mapDirectory;
     path += name.CStr();
-    if (!g_plugin.mediaIncluded && !platform::FileExists(path.c_str()))
+    if (!load.settings.mediaIncluded && !file_access::Exists(path.c_str()))
         KEP_FAIL(Media, TextureNotFound, "KEP_AddTexture", KEP_UNIT_MAP, path.c_str());
 
     // New textures always go to the end: indices of earlier ones never move.
     map->textures.SetCurrent(-1);
     KEP_TextureInfo* added = KepHandOver(map->textures, texture);
 
-    const int32_t image = KEP_FreeImageNumber();
+    const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);
     if (image != 0) {
         std::vector<char> file(path.begin(), path.end());
         file.push_back('\0');
@@ -43,7 +41,8 @@ int32_t KEP_AddTexture(const Cstring& name) {
         KEP_FAIL(Media, InvalidImage, "KEP_AddTexture", KEP_UNIT_MAP);
     }
     added->image = image;
-    added->name = name;
+    if (!added->name.Assign(name.CStr()))
+        KEP_FAIL(OutOfMemory, TextureAllocation, "KEP_AddTexture", KEP_UNIT_MAP);
     const int32_t index = map->textures.GetCurrentIndex();
     map->textureIndexByName.emplace(KEP_UpperCase(name.CStr()), index);
     return index;

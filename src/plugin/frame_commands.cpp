@@ -14,7 +14,8 @@ const char kVersionText[] = "KEP map importer for DarkBASIC Professional";
 }
 
 KEP_EXPORT void KEP_CDECL Constructor() {
-    g_plugin.mapOffset[0] = g_plugin.mapOffset[1] = g_plugin.mapOffset[2] = 0.0f;
+    g_plugin.settings.mapOffset[0] = g_plugin.settings.mapOffset[1] =
+        g_plugin.settings.mapOffset[2] = 0.0f;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_GetLastError() {
@@ -37,12 +38,12 @@ KEP_EXPORT void KEP_CDECL KEP_Break() {
 
 KEP_EXPORT void KEP_CDECL KEP_InitialObject(int32_t number) {
     ResetLastError();
-    g_plugin.initialObject = number;
+    g_plugin.settings.initialObject = number;
 }
 
 KEP_EXPORT void KEP_CDECL KEP_InitialImage(int32_t number) {
     ResetLastError();
-    g_plugin.initialImage = number;
+    g_plugin.settings.initialImage = number;
 }
 
 KEP_EXPORT void KEP_CDECL KEP_BlendMode(uint32_t mode) {
@@ -52,15 +53,15 @@ KEP_EXPORT void KEP_CDECL KEP_BlendMode(uint32_t mode) {
 
 KEP_EXPORT void KEP_CDECL KEP_MapOffset(float x, float y, float z) {
     ResetLastError();
-    g_plugin.mapOffset[0] = x;
-    g_plugin.mapOffset[1] = y;
-    g_plugin.mapOffset[2] = z;
+    g_plugin.settings.mapOffset[0] = x;
+    g_plugin.settings.mapOffset[1] = y;
+    g_plugin.settings.mapOffset[2] = z;
 }
 
 KEP_EXPORT void KEP_CDECL KEP_MediaIncluded(int32_t flag) {
-    g_plugin.mediaIncluded = flag;
+    g_plugin.settings.mediaIncluded = flag;
 }
 
 KEP_EXPORT void KEP_CDECL KEP_SetAmbient(int32_t colour) {
-    g_plugin.ambientColour = static_cast<uint32_t>(colour);
+    g_plugin.settings.ambientColour = static_cast<uint32_t>(colour);
 }

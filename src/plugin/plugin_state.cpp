@@ -11,7 +11,9 @@ PluginState g_plugin;
 [[maybe_unused]] static CLibrary& g_coreHolderAtLoad = CoreModuleHolder();
 
 void ResetLastError() {
-    g_plugin.lastErrorText.Empty();
+    // An empty text stays as it is: resetting never needs memory twice.
+    if (!g_plugin.lastErrorText.Text() || !g_plugin.lastErrorText.IsEmpty())
+        g_plugin.lastErrorText.Empty();
     g_plugin.lastErrorCode = 1;
 }
 

@@ -7,8 +7,8 @@
 #include "core/CList.h"
 #include "core/Cstring.h"
 #include "core/messages.h"
-#include "map/host_records.h"
 #include "map/kep_model.h"
+#include "map/load_context.h"
 
 struct PluginState {
     KEP_Map* currentMap = nullptr;
@@ -17,19 +17,9 @@ struct PluginState {
     int32_t lastErrorCode = 0;
     Cstring lastErrorText;
 
-    int32_t initialObject = 1000;
-    int32_t initialImage = 1000;
+    KEP_LoadSettings settings;
     uint32_t blendMode = 8; // stored only
-    float mapOffset[3] = {0.0f, 0.0f, 0.0f};
-    int32_t mediaIncluded = 0;
-    uint32_t ambientColour = 0;
-
-    // Scene builder state that outlives a map: the next limb number and the
-    // position of the last pivot entity met (see map/build_groups.cpp).
-    int32_t limbCounter = 1;
-    float buildOrigin[3] = {0.0f, 0.0f, 0.0f};
-    // The running host's mesh-record layout, decided once per process.
-    HostRecordLayoutChoice recordLayout;
+    KEP_BuildState build;
 };
 
 extern PluginState g_plugin;

@@ -30,10 +30,13 @@ TEST(FrameFreshProcess, NoErrorAndTheDocumentedSettingsBeforeAnyCommand) {
         [](ChildChecks& checks) {
             CHILD_EXPECT(checks, KEP_GetLastError() == 0);
             CHILD_EXPECT(checks, KEP_GetLastErrorText(nullptr) == nullptr);
-            CHILD_EXPECT(checks, g_plugin.initialObject == 1000 && g_plugin.initialImage == 1000);
-            CHILD_EXPECT(checks, g_plugin.blendMode == 8u && g_plugin.mediaIncluded == 0);
-            CHILD_EXPECT(checks, g_plugin.ambientColour == 0u && g_plugin.maps.Count() == 0);
-            CHILD_EXPECT(checks, std::memcmp(g_plugin.mapOffset, kZero, sizeof kZero) == 0);
+            CHILD_EXPECT(checks, g_plugin.settings.initialObject == 1000 &&
+                                     g_plugin.settings.initialImage == 1000);
+            CHILD_EXPECT(checks, g_plugin.blendMode == 8u && g_plugin.settings.mediaIncluded == 0);
+            CHILD_EXPECT(checks,
+                         g_plugin.settings.ambientColour == 0u && g_plugin.maps.Count() == 0);
+            CHILD_EXPECT(checks,
+                         std::memcmp(g_plugin.settings.mapOffset, kZero, sizeof kZero) == 0);
         },
         "");
 }
@@ -57,18 +60,18 @@ TEST_F(FrameCommands, SettingsAreStoredAsGivenAndOnlySomeResetTheError) {
         EXPECT_EQ(LastErrorText(), keepsError ? failure : "") << name;
     }
     // Stored without range tests, floats bit for bit.
-    EXPECT_EQ(g_plugin.ambientColour, 0xFFFFFFFFu);
-    EXPECT_EQ(g_plugin.mediaIncluded, -7);
-    EXPECT_EQ(g_plugin.initialObject, INT32_MIN);
-    EXPECT_EQ(g_plugin.initialImage, -1);
+    EXPECT_EQ(g_plugin.settings.ambientColour, 0xFFFFFFFFu);
+    EXPECT_EQ(g_plugin.settings.mediaIncluded, -7);
+    EXPECT_EQ(g_plugin.settings.initialObject, INT32_MIN);
+    EXPECT_EQ(g_plugin.settings.initialImage, -1);
     EXPECT_EQ(g_plugin.blendMode, 0xFFFFFFFFu);
     const float offset[3] = {-0.0f, 1.0e-40f, -3.25f};
-    EXPECT_EQ(std::memcmp(g_plugin.mapOffset, offset, sizeof offset), 0);
+    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, offset, sizeof offset), 0);
 
     Constructor(); // zeroes the map offset and nothing else
-    EXPECT_EQ(std::memcmp(g_plugin.mapOffset, kZero, sizeof kZero), 0);
-    EXPECT_EQ(g_plugin.initialObject, INT32_MIN);
-    EXPECT_EQ(g_plugin.ambientColour, 0xFFFFFFFFu);
+    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, kZero, sizeof kZero), 0);
+    EXPECT_EQ(g_plugin.settings.initialObject, INT32_MIN);
+    EXPECT_EQ(g_plugin.settings.ambientColour, 0xFFFFFFFFu);
 }
 
 TEST_F(FrameCommands, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) {

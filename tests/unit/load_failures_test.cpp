@@ -4,13 +4,16 @@
 // nothing left after clearing (LeakSanitizer checks that in sanitizer builds).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "core/memory.h"
 #include "host/host_functions.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
@@ -257,6 +260,116 @@ TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
             ASSERT_EQ(CurrentMap()->groups.At(i)->built, 1) << "group " << i;
         KEP_Clear();
         EXPECT_TRUE(simhost::ImageNumbers().empty());
+    }
+    EXPECT_TRUE(NoLeaksSoFar());
+}
+
+// What a map holds and what the host holds for it, as one text: equal texts
+// mean a map answers every query alike.
+std::string Summary(const KEP_Map& map) {
+    std::string text = std::to_string(map.mapNumber) + " v" + std::to_string(map.version);
+    auto texts = [&](const KEP_Properties& p) {
+        for (int32_t i = 0; i < p.keys.Count(); ++i)
+            text += std::string(" ") + p.keys.At(i)->CStr() + "=" + p.values.At(i)->CStr();
+    };
+    for (int32_t i = 0; i < map.groups.Count(); ++i) {
+        const KEP_Group* g = map.groups.At(i);
+        text += " g" + std::to_string(g->groupNumber) + "/" + std::to_string(g->object) + "/" +
+                std::to_string(g->meshes.Count()) + "/" + std::to_string(g->childGroups.Count());
+        texts(g->properties);
+    }
+    for (int32_t i = 0; i < map.meshes.Count(); ++i) {
+        const KEP_Mesh* m = map.meshes.At(i);
+        text += " m" + std::to_string(m->surfaces.Count());
+        for (int32_t s = 0; s < m->surfaces.Count(); ++s) {
+            const KEP_Surface* surface = m->surfaces.At(s);
+            text += "/" + std::to_string(surface->textureIndex) + "," +
+                    std::to_string(surface->vertices.Count()) + "," +
+                    std::to_string(surface->triangles.Count()) + "," +
+                    std::to_string(surface->lines.Count());
+        }
+        texts(m->properties);
+    }
+    for (int32_t i = 0; i < map.entities.Count(); ++i)
+        texts(map.entities.At(i)->properties);
+    for (int32_t i = 0; i < map.textures.Count(); ++i)
+        text += std::string(" t") + map.textures.At(i)->name.CStr() + "@" +
+                std::to_string(map.textures.At(i)->image);
+    for (int32_t i = 0; i < map.lightmaps.Count(); ++i)
+        text += " l" + std::to_string(map.lightmaps.At(i)->image);
+    for (int32_t i = 0; i < map.visGroups.Count(); ++i)
+        text += std::string(" v") + map.visGroups.At(i)->name.CStr();
+    return text + " p" + std::to_string(map.pivots.Count());
+}
+
+// Every allocation a load makes, failed in turn: the load either absorbs it
+// whole (the same map as without the failure) or fails with a memory message
+// (or "No file" when the reader gets no buffer); after clearing, nothing of
+// it is left and the map loaded before answers as it did.
+TEST_F(LoadFailureTest, EveryAllocationOfALoadFailingInTurnFailsCleanly) {
+    namespace memory = kep_memory_test;
+    const kepw::Bytes bytes = kepw::Write(SmallCompleteMap(5));
+    ASSERT_EQ(LoadFromMemblock(bytes), 1) << LastErrorText();
+    const int32_t earlier = KEP_GetCurrentMap();
+    const std::string earlierMap = Summary(*CurrentMap());
+
+    // A load that succeeds: how many allocations it makes, what it builds, and
+    // the blocks that stay after clearing it (the error text, the map list).
+    std::string message;
+    auto loadAndClear = [&](int64_t failAt, int32_t* result, std::string* map) {
+        memory::TrackBlocks(true);
+        memory::FailNthAllocation(failAt);
+        *result = KEP_MakeKEPFromMemblock(kMapMemblock, 0);
+        memory::FailNthAllocation(0);
+        message = std::to_string(KEP_GetLastError()) + " " + LastErrorText();
+        *map = g_plugin.maps.Count() == 2 && CurrentMap() ? Summary(*CurrentMap()) : "";
+        if (g_plugin.maps.Count() == 2) {
+            KEP_SetCurrentMap(g_plugin.maps.At(1)->mapNumber);
+            KEP_Clear();
+        }
+        std::vector<std::string> left = memory::LiveBlocks();
+        memory::TrackBlocks(false);
+        return left;
+    };
+    int32_t result = 0;
+    std::string whole;
+    memory::FailNthAllocation(0);
+    KEP_MakeKEPFromMemblock(kMapMemblock, 0);
+    const int64_t allocations = memory::AllocationsSince();
+    KEP_SetCurrentMap(CurrentMap()->mapNumber);
+    KEP_Clear();
+    std::vector<std::string> kept = loadAndClear(0, &result, &whole);
+    ASSERT_EQ(result, 1);
+    // A failure leaves its message behind too.
+    memory::TrackBlocks(true);
+    KEP_MakeKEPFromMemblock(-1, 0);
+    for (const std::string& block : memory::LiveBlocks())
+        kept.insert(std::upper_bound(kept.begin(), kept.end(), block), block);
+    memory::TrackBlocks(false);
+    KEP_GetCurrentMap(); // back to no message, so that each load below starts alike
+    ASSERT_GT(allocations, 50);
+
+    const std::set<std::string> memoryMessages = {"Insufficient memory",
+                                                  "Insufficient memory for required allocation",
+                                                  "Out of memory", "No file"};
+    for (int64_t n = 1; n <= allocations; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        std::string map;
+        const std::vector<std::string> left = loadAndClear(n, &result, &map);
+        if (result == 1) {
+            EXPECT_EQ(map.substr(map.find(' ')), whole.substr(whole.find(' ')));
+        } else {
+            EXPECT_EQ(memoryMessages.count(message.substr(2)), 1u) << message;
+            EXPECT_EQ(message[0], '0');
+        }
+        // Nothing but what a successful load leaves.
+        EXPECT_TRUE(std::includes(kept.begin(), kept.end(), left.begin(), left.end()))
+            << ::testing::PrintToString(left);
+        ASSERT_EQ(g_plugin.maps.Count(), 1);
+        EXPECT_EQ(KEP_SetCurrentMap(earlier), 1);
+        EXPECT_EQ(Summary(*CurrentMap()), earlierMap);
+        EXPECT_EQ(simhost::ImageNumbers().size(), 3u); // the earlier map's
+        if (HasFailure()) return;
     }
     EXPECT_TRUE(NoLeaksSoFar());
 }

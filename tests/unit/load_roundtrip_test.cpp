@@ -164,7 +164,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     ASSERT_TRUE(simhost::ReadImage(500, &image));
     EXPECT_EQ(image.pixels, (!fileName.empty() ? std::vector<uint32_t>{0x00ac6020u, 0x00ff2010u}
                                                : written.lightmaps[0].pixels));
-    EXPECT_EQ(g_plugin.ambientColour, 0x2c2000u); // "300 32": low bytes, the missing one 0
+    EXPECT_EQ(g_plugin.settings.ambientColour, 0x2c2000u); // "300 32": low bytes, the missing one 0
     EXPECT_EQ(simhost::ImageNumbers(), (std::vector<int>{500, 501, 502, 503}));
 
     // CAULK surfaces are dropped; names in any case share a texture; lightmap 0 or less: none.

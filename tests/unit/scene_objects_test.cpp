@@ -47,17 +47,17 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     struct Kind {
         const char* existCall;
         int32_t* setting;
-        int32_t (*search)();
+        int32_t (*search)(int32_t);
         void (*take)(int);
         void (*deleteByPlugin)(int32_t);
         void (*deleteByScript)(int);
         std::vector<int> (*taken)();
     };
     const Kind kinds[] = {
-        {"GetExistEx", &g_plugin.initialImage, &KEP_FreeImageNumber,
+        {"GetExistEx", &g_plugin.settings.initialImage, &KEP_FreeImageNumber,
          [](int n) { simhost::MakeTestImage(n, 1, 1, {0u}); }, &KEP_DeleteHostImage,
          [](int n) { host::image::DeleteEx(n); }, &simhost::ImageNumbers},
-        {"GetExist", &g_plugin.initialObject, &KEP_FreeObjectNumber,
+        {"GetExist", &g_plugin.settings.initialObject, &KEP_FreeObjectNumber,
          [](int n) { host::object::MakeObject(n, 0, 0); }, &KEP_DeleteHostObject,
          [](int n) { host::object::DeleteEx(n); }, &simhost::ObjectNumbers},
     };
@@ -101,7 +101,7 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
                     }
                     const int32_t expected = PlainFirstFree(kind.taken(), pattern.setting);
                     const std::size_t before = simhost::CallCount(kind.existCall);
-                    const int32_t found = kind.search();
+                    const int32_t found = kind.search(*kind.setting);
                     ASSERT_EQ(found, expected) << "step " << step - pattern.steps;
                     const int32_t from = last != 0 ? last : std::max(pattern.setting, 1);
                     // The host is asked about each number from there to the find.
@@ -119,7 +119,7 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
             ASSERT_NE(lowestFound, 0);
             kind.deleteByScript(lowestFound);
             const KEP_NumberSearchScope nextLoad;
-            EXPECT_EQ(kind.search(), PlainFirstFree(kind.taken(), pattern.setting));
+            EXPECT_EQ(kind.search(*kind.setting), PlainFirstFree(kind.taken(), pattern.setting));
         }
     }
 }

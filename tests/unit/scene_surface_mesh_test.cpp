@@ -59,7 +59,7 @@ class SurfaceMeshTest : public SceneTest {
     // Builds one surface alone: memblock 30's size, and the header and
     // vertices the host decoded from it into mesh 1.
     void Build(KEP_Surface* surface, int32_t flag) {
-        KEP_BuildSurfaceMesh(surface, &m_group, flag);
+        KEP_BuildSurfaceMesh(surface, &m_group, flag, g_plugin.build, g_plugin.settings);
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(simhost::ReadMemblock(30, &bytes));
         m_size = bytes.size();
@@ -131,8 +131,8 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
 TEST_F(SurfaceMeshTest, VertexPositionIsRoundedToFloatOnce) {
     m_surface.triangles.Add(&m_triangle);
     m_vertex.position[2] = 16777216.0f;
-    g_plugin.buildOrigin[2] = -1.0f;
-    g_plugin.mapOffset[2] = 1.0f;
+    g_plugin.build.buildOrigin[2] = -1.0f;
+    g_plugin.settings.mapOffset[2] = 1.0f;
     Build(&m_surface, 0);
     EXPECT_EQ(m_mesh.vertices.at(0).position[2], 16777218.0f);
 }
@@ -145,7 +145,7 @@ TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
         m_surface.triangles.Add(&m_triangle);
     simhost::ClearCalls();
     try {
-        KEP_BuildSurfaceMesh(&m_surface, &m_group, 2);
+        KEP_BuildSurfaceMesh(&m_surface, &m_group, 2, g_plugin.build, g_plugin.settings);
         ADD_FAILURE() << "no error";
     } catch (const CError& error) {
         EXPECT_EQ(std::string(error.message), "Insufficient memory");

@@ -8,6 +8,7 @@
 #include "core/CFile.h"
 #include "host/host_functions.h"
 #include "map/kep_import.h"
+#include "map/load_context.h"
 #include "plugin/exports.h"
 #include "plugin/guard.h"
 #include "plugin/plugin_state.h"
@@ -66,27 +67,15 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     map->objectsBuilt = 0;
 
     const KEP_NumberSearchScope numberSearches;
+    KEP_LoadContext load{reader, *map, g_plugin.settings, g_plugin.build};
     try {
-        KEP_DoGroups(reader);
-        KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");
-        map->groups.First();
-        try {
-            map->groups.Insert(defaultGroup);
-        } catch (...) {
-            KEP_DELETE(defaultGroup);
-            throw;
-        }
-        map->defaultGroup = defaultGroup;
-        if (version == 5) KEP_DoVisGroups(reader);
-        KEP_DoLightmaps(reader);
-        KEP_DoMeshes(reader);
-        KEP_DoEntities(reader);
-        if (source == Source::File) KEP_ApplyAmbient();
-        KEP_BuildGroups(lightmapFlag, nullptr);
+        KEP_ReadSections(load);
+        if (source == Source::File) KEP_ApplyAmbient(*map, g_plugin.settings.ambientColour);
+        KEP_BuildGroups(*map, g_plugin.build, g_plugin.settings, lightmapFlag);
     } catch (const CError& error) {
         SetLastErrorText(error.message);
         return 0;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc&) { // the builder's own working lists
         SetLastError(KepMessage::RecordAllocation);
         return 0;
     }
@@ -94,10 +83,6 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
 }
 
 } // namespace
-
-[[noreturn]] void KepThrowNoMemory(const char* function) {
-    KEP_FAIL(OutOfMemory, RecordAllocation, function, KEP_UNIT_MAP);
-}
 
 KEP_EXPORT int32_t KEP_CDECL KEP_Load(const char* fileName, int32_t lightmapFlag) {
     CFile reader;
