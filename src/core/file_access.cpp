@@ -2,7 +2,9 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <sys/stat.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,7 +15,13 @@ namespace file_access {
 #if defined(_WIN32)
 
 std::FILE* OpenForReading(const char* path) {
-    return std::fopen(path, "rb");
+    std::FILE* file = std::fopen(path, "rb");
+    struct _stat64 status;
+    if (file && (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFREG) == 0)) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }
 
 int64_t Length(std::FILE* file) {
@@ -39,7 +47,15 @@ std::string NativePath(const char* path) {
 } // namespace
 
 std::FILE* OpenForReading(const char* path) {
-    return std::fopen(NativePath(path).c_str(), "rb");
+    // Only regular files are maps: a directory opens too, and its length
+    // reads as a huge number.
+    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+    struct stat status;
+    if (file && (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }
 
 int64_t Length(std::FILE* file) {

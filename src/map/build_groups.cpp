@@ -112,7 +112,7 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         const KEP_Mesh* mesh = group->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
             KEP_Surface* surface = mesh->surfaces.At(s);
-            KEP_BuildSurfaceMesh(surface, group, scene.flag, scene.build, scene.settings);
+            KEP_BuildSurfaceMesh(surface, mesh, group, scene.flag, scene.build, scene.settings);
             if (group->object == 0)
                 MakeGroupObject(scene, group, mesh, surface, pass);
             else

@@ -67,8 +67,11 @@ void KEP_DeleteHostObject(int32_t object);
 
 // Scene building.
 void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient);
-void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag,
-                          const KEP_BuildState& build, const KEP_LoadSettings& settings);
+// One surface of `mesh` as host mesh 1; `group` tells whether it makes the
+// group's object or becomes a limb.
+void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
+                          int32_t lightmapFlag, const KEP_BuildState& build,
+                          const KEP_LoadSettings& settings);
 void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
                      int32_t lightmapFlag);
 

@@ -29,10 +29,18 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
             KepHandOver(map->lightmaps, lightmap);
             continue;
         }
-        // The pixels must be there before the host is asked for memory.
+        // The pixels must be there before the host is asked for memory. The
+        // sides are compared with what the data can hold by division first:
+        // two large sides multiplied would overflow and let a huge claim pass
+        // as a small one.
         load.place.item = "pixels";
-        const int64_t pixelBytes = int64_t{width} * height * 4;
-        if (pixelBytes > reader.Remaining() || pixelBytes + 16 > INT32_MAX)
+        const int32_t pixelsLeft = reader.Remaining() / 4;
+        const int64_t pixels = int64_t{width} * height; // below 2^62
+        if (pixelsLeft / width < height)
+            KepFailEndOfData("KEP_DoLightmaps", KEP_UNIT_MAP, __LINE__, reader.Position(),
+                             reader.Size(), pixels > INT64_MAX / 4 ? INT64_MAX : pixels * 4);
+        const int64_t pixelBytes = pixels * 4; // at most the data's size
+        if (pixelBytes + 16 > INT32_MAX)
             KepFailEndOfData("KEP_DoLightmaps", KEP_UNIT_MAP, __LINE__, reader.Position(),
                              reader.Size(), pixelBytes);
 

@@ -24,8 +24,9 @@ float Place(float value, double subtract, float offset) {
 
 } // namespace
 
-void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightmapFlag,
-                          const KEP_BuildState& build, const KEP_LoadSettings& settings) {
+void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
+                          int32_t lightmapFlag, const KEP_BuildState& build,
+                          const KEP_LoadSettings& settings) {
     const bool lightmapped = KEP_UsesLightmaps(lightmapFlag) && surface->lightmapIndex >= 0;
     const int32_t stride = lightmapped ? 44 : 36;
 
@@ -43,7 +44,17 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
     WriteMemblockDWord(kMeshMemblock, 4, static_cast<uint32_t>(stride));
     WriteMemblockDWord(kMeshMemblock, 8, static_cast<uint32_t>(triangles * 3));
 
-    const float* origin = build.buildOrigin;
+    // Vertices are written relative to the build origin. The surface that
+    // makes a group's object is placed by the object's position (its mesh's
+    // position plus the origin); every later surface becomes a limb whose
+    // chain leads back to the origin, so it carries its own mesh's position
+    // in its vertices. Either way a vertex lands at its file position plus
+    // its mesh's position plus the map offset.
+    const bool becomesLimb = group->object != 0;
+    double base[3];
+    for (int axis = 0; axis < 3; ++axis)
+        base[axis] = static_cast<double>(build.buildOrigin[axis]) -
+                     (becomesLimb ? static_cast<double>(mesh->position[axis]) : 0.0);
     const float* offset = settings.mapOffset;
     int32_t at = 12;
     for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
@@ -51,17 +62,6 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, KEP_Group* group, int32_t lightm
         if (!IsComplete(triangle)) continue;
         for (int corner = 2; corner >= 0; --corner) {
             const KEP_Vertex* v = triangle->corners[corner];
-            // Vertices are stored relative to where the group's object stands:
-            // its live position when the group owns it, else the build origin.
-            double base[3] = {origin[0], origin[1], origin[2]};
-            if (group->object != 0) {
-                const float p[3] = {host::object::GetXPositionEx(group->object),
-                                    host::object::GetYPositionEx(group->object),
-                                    host::object::GetZPositionEx(group->object)};
-                if (group->ownsObject)
-                    for (int axis = 0; axis < 3; ++axis)
-                        base[axis] = p[axis];
-            }
             for (int axis = 0; axis < 3; ++axis)
                 WriteMemblockFloat(kMeshMemblock, at + 4 * axis,
                                    Place(v->position[axis], base[axis], offset[axis]));

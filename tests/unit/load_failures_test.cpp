@@ -78,6 +78,7 @@ TEST_F(LoadFailureTest, EachFailureGivesItsMessageAndKeepsWhatItShould) {
         {[] { return KEP_Load(nullptr, 0); }, noFile, false},
         {[] { return KEP_Load("", 0); }, noFile, false},
         {[&] { return KEP_Load(tooLong.c_str(), 0); }, noFile + tooLong, false},
+        {[&] { return KEP_Load(dir.Path().c_str(), 0); }, noFile + dir.Path(), false},
         {[] { return KEP_MakeKEPFromMemblock(42, 0); }, "Invalid Memblock identifier: 42", false},
         {[] { return KEP_MakeKEPFromMemblock(9, 0); }, "Invalid Memblock identifier: 9", false},
         {file("e.kep", {}), "EOF", false},
@@ -171,14 +172,11 @@ kepw::Map ChainMap(int32_t count) {
     return map;
 }
 
-// Whatever a count or the product of a lightmap's sides claims, the load fails
+// Whatever a count claims, the load fails
 // when the data runs out, never asking the host for more memory than that; and
 // shapes that could exhaust the stack (deep chains, parent cycles) build.
 TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
     using Change = std::function<void(kepw::Map&)>;
-    auto lightmap = [](int32_t width, int32_t height) -> Change {
-        return [=](kepw::Map& m) { m.lightmaps[0].width = width, m.lightmaps[0].height = height; };
-    };
     // A 100,000-deep chain listed deepest first, so only the walk can build it top
     // down: every group holds the one object, smoothed after its own nested pass
     // and once more on the top-level walk.
@@ -227,12 +225,6 @@ TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
         {[](kepw::Map& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; }, "EOF"},
         {[](kepw::Map& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; }, "EOF"},
         {[](kepw::Map& m) { m.entityCount = INT_MAX; }, "EOF"},
-        // Sides whose product overflows 32 bits must not shrink the claim.
-        {lightmap(1000, 1000), "EOF"},
-        {lightmap(65536, 65536), "EOF"},
-        {lightmap(0x40000000, 4), "EOF"},
-        {lightmap(INT_MAX, 2), "EOF"},
-        {lightmap(3, INT_MAX), "EOF"},
         {chain, "1 objects, 199999 smoothings"},
         {cycle, "1 objects, 6 smoothings"},
         {mebibyte, ""},
@@ -372,6 +364,43 @@ TEST_F(LoadFailureTest, EveryAllocationOfALoadFailingInTurnFailsCleanly) {
         if (HasFailure()) return;
     }
     EXPECT_TRUE(NoLeaksSoFar());
+}
+
+// A lightmap's sides are held against the data left before anything is
+// multiplied: sides whose product overflows (even 64 bits, times 4) must not
+// pass as a small claim. The data ends right after six pixels.
+TEST_F(LoadFailureTest, LightmapSidesAreCheckedAgainstTheDataLeft) {
+    simhost::SetCallLog(simhost::CallLog::kFull);
+    const struct {
+        int32_t width, height;
+        bool fits;
+    } rows[] = {{INT_MAX, INT_MAX, false},
+                {1768620032, 2000512110, false},
+                {65536, 65536, false},
+                {0x40000000, 4, false},
+                {INT_MAX, 2, false},
+                {3, INT_MAX, false},
+                {7, 1, false},
+                {2, 3, true},
+                {6, 1, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.width << " x " << row.height);
+        kepw::Map map;
+        map.lightmaps = {kepw::PatternLightmap(6, 1, 3)};
+        map.lightmaps[0].width = row.width, map.lightmaps[0].height = row.height;
+        kepw::Bytes bytes = kepw::Write(map);
+        bytes.resize(bytes.size() - 8); // no mesh or entity count
+        EXPECT_EQ(LoadFromMemblock(bytes), 0);
+        EXPECT_EQ(LastErrorText(), "EOF");
+        // Only a lightmap that fits asks for scratch memory, and gets an image.
+        EXPECT_EQ(simhost::CallsNamed("MakeMemblock"),
+                  row.fits ? std::vector<std::string>{"MakeMemblock(31,40)"}
+                           : std::vector<std::string>{});
+        EXPECT_EQ(simhost::ImageNumbers().size(), row.fits ? 1u : 0u);
+        EXPECT_EQ(simhost::MemblockNumbers(), std::vector<int>{kMapMemblock});
+        EXPECT_TRUE(simhost::RefusedWrites().empty());
+        KEP_Clear();
+    }
 }
 
 } // namespace

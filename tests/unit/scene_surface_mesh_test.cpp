@@ -59,7 +59,7 @@ class SurfaceMeshTest : public SceneTest {
     // Builds one surface alone: memblock 30's size, and the header and
     // vertices the host decoded from it into mesh 1.
     void Build(KEP_Surface* surface, int32_t flag) {
-        KEP_BuildSurfaceMesh(surface, &m_group, flag, g_plugin.build, g_plugin.settings);
+        KEP_BuildSurfaceMesh(surface, &m_owner, &m_group, flag, g_plugin.build, g_plugin.settings);
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(simhost::ReadMemblock(30, &bytes));
         m_size = bytes.size();
@@ -74,6 +74,7 @@ class SurfaceMeshTest : public SceneTest {
 
     std::size_t m_size = 0;
     simhost::MeshInfo m_mesh;
+    KEP_Mesh m_owner;  // the surface's mesh, at 0 0 0
     KEP_Group m_group; // no object yet
     // A surface of the test's making: one triangle over one vertex, repeated.
     KEP_Vertex m_vertex;
@@ -145,7 +146,7 @@ TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
         m_surface.triangles.Add(&m_triangle);
     simhost::ClearCalls();
     try {
-        KEP_BuildSurfaceMesh(&m_surface, &m_group, 2, g_plugin.build, g_plugin.settings);
+        KEP_BuildSurfaceMesh(&m_surface, &m_owner, &m_group, 2, g_plugin.build, g_plugin.settings);
         ADD_FAILURE() << "no error";
     } catch (const CError& error) {
         EXPECT_EQ(std::string(error.message), "Insufficient memory");

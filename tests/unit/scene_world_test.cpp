@@ -21,43 +21,33 @@ struct V3 {
     std::array<float, 3> F() const { return {float(x), float(y), float(z)}; }
 };
 
-// The expected place of every vertex is composed from the placement rules:
-//   object position   = first mesh's position + the group's origin
-//   root limb offset  = the group's origin - the object's position
-//   vertex as written = file position - base + map offset, where the base is
-//                       the origin for a group's first surface and for a group
-//                       building into its parent's object, and the object's
-//                       position for later surfaces of the owning group
-//   world             = object position + limb offsets down the chain + vertex
-TEST_F(WorldPlacementTest, EveryVertexLandsWhereTheOriginsAndLimbOffsetsPutIt) {
+// Whatever builds it (the surface that makes its group's object, a later
+// surface or mesh of that group, a group building into its parent's object),
+// every corner lands at its file position plus its own mesh's position plus
+// the map offset; pivots only choose where objects and root limbs stand.
+TEST_F(WorldPlacementTest, EveryCornerLandsAtItsPositionPlusItsMeshPositionPlusTheOffset) {
     const V3 offset = {3, -4, 5};
     KEP_MapOffset(3, -4, 5);
     kepw::Map map;
     // File groups: 1 B and 2 A (children of G), 3 G (no meshes). Group
     // list: default, 3, 2, 1.
     map.groups = {ChildOf(3), ChildOf(3), {}};
-    // Pivots are read with the offset added. G's pivot is met too, but A's
-    // replaces it before any surface is built; B has none and keeps A's.
+    // G's pivot is met too, but A's replaces it before any surface is built;
+    // B has none and keeps A's.
     map.entities = {Pivot(0, 1, 2, 3), Pivot(3, 7, 7, 7), Pivot(2, -5, 1, 2.5f)};
-    const V3 originD = V3{1, 2, 3} + offset, originA = V3{-5, 1, 2.5} + offset;
-    // Meshes of the default group, A and B; the position of B's, building into
-    // another's object, plays no part.
-    const V3 meshD = {10, 0, 0}, meshA = {-8, 6, 30}, zero = {0, 0, 0};
-    map.meshes = {MeshOf(0, {}, meshD.F()), MeshOf(2, {}, meshA.F()), MeshOf(1, {}, {50, 50, 50})};
-    const V3 posD = meshD + originD, posA = meshA + originA;
+    // Meshes of the default group, A, B (building into A's object, which G
+    // took over) and A's second mesh.
+    const V3 meshes[] = {{10, 0, 0}, {-8, 6, 30}, {50, 50, 50}, {-1, 2, -40}};
+    map.meshes = {MeshOf(0, {}, meshes[0].F()), MeshOf(2, {}, meshes[1].F()),
+                  MeshOf(1, {}, meshes[2].F()), MeshOf(2, {}, meshes[3].F())};
     struct Placed {
         int mesh;
         V3 corner; // corner A of a OneTriangle surface
         int object, limb;
-        V3 objectPosition, limbOffsets, base;
     } const surfaces[] = {
-        {0, {1, 1, 1}, 1000, 0, posD, zero, originD},
-        {0, {2, -1, 0}, 1000, 1, posD, originD - posD, posD},
-        {1, {0, 3, -2}, 1001, 0, posA, zero, originA},
-        {1, {4, 4, 4}, 1001, 1, posA, originA - posA, posA},
-        // B builds into A's object, which G took over, from A's origin.
-        {2, {1.5, -7, 1}, 1001, 2, posA, originA - posA, originA},
-        {2, {-1, -2, -3}, 1001, 3, posA, originA - posA, originA},
+        {0, {1, 1, 1}, 1000, 0},    {0, {2, -1, 0}, 1000, 1}, {1, {0, 3, -2}, 1001, 0},
+        {1, {4, 4, 4}, 1001, 1},    {3, {6, 0, -6}, 1001, 2}, {2, {1.5, -7, 1}, 1001, 3},
+        {2, {-1, -2, -3}, 1001, 4},
     };
     for (const Placed& p : surfaces) {
         const std::array<float, 3> a = p.corner.F();
@@ -75,7 +65,7 @@ TEST_F(WorldPlacementTest, EveryVertexLandsWhereTheOriginsAndLimbOffsetsPutIt) {
         // Memblock corners come third, second, first.
         const V3 corners[3] = {p.corner + V3{0, 1, 0}, p.corner + V3{1, 0, 0}, p.corner};
         for (int k = 0; k < 3; ++k) {
-            const V3 world = p.objectPosition + p.limbOffsets + (corners[k] - p.base + offset);
+            const V3 world = corners[k] + meshes[p.mesh] + offset;
             EXPECT_NEAR(shown[i].position[k].x, world.x, 1e-4) << "corner " << k;
             EXPECT_NEAR(shown[i].position[k].y, world.y, 1e-4) << "corner " << k;
             EXPECT_NEAR(shown[i].position[k].z, world.z, 1e-4) << "corner " << k;
