@@ -43,4 +43,11 @@ bool FindObject(int number, ObjectState* out) {
     return true;
 }
 
+bool LimbVertices(int object, int limb, std::vector<MeshVertex>* out) {
+    const Limb* found = scene::FindLimb(object, limb);
+    if (!found) return false;
+    if (out) *out = found->vertices;
+    return true;
+}
+
 } // namespace simhost

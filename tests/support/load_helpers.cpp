@@ -7,10 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "host/host_functions.h"
+#include "kep_session.h"
 #include "map_invariants.h"
-#include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/simhost.h"
 
@@ -52,27 +50,18 @@ ScopedWorkingDir::~ScopedWorkingDir() {
 }
 
 void PutBytesInMemblock(int number, const kepw::Bytes& bytes) {
-    if (bytes.empty()) return;
-    host::memblock::MakeMemblock(number, static_cast<int>(bytes.size()));
-    const uint32_t address = host::memblock::GetMemblockPtr(number);
-    ASSERT_NE(address, 0u) << "the host made no memblock " << number;
-    ASSERT_EQ(host::memblock::GetMemblockSize(number), static_cast<int>(bytes.size()));
-    std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), bytes.data(),
-                bytes.size());
-    simhost::ClearCalls();
+    ASSERT_TRUE(kepsession::PutInMemblock(number, bytes)) << "the host made no memblock " << number;
 }
 
 int32_t LoadFromMemblock(const kepw::Bytes& bytes, int32_t lightmapFlag) {
-    PutBytesInMemblock(kMapMemblock, bytes);
-    const int32_t result = KEP_MakeKEPFromMemblock(kMapMemblock, lightmapFlag);
+    const int32_t result = kepsession::LoadBytes(bytes, lightmapFlag, kMapMemblock) ? 1 : 0;
     ExpectLoadedMapsConsistent();
     return result;
 }
 
 int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes) {
     EXPECT_TRUE(kepw::WriteFile(path, bytes)) << path;
-    simhost::ClearCalls();
-    const int32_t result = KEP_Load(path.c_str(), 0);
+    const int32_t result = kepsession::LoadFile(path, 0) ? 1 : 0;
     ExpectLoadedMapsConsistent();
     return result;
 }
@@ -82,7 +71,7 @@ void WriteImageFile(const std::string& path, uint32_t colour) {
 }
 
 KEP_Map* CurrentMap() {
-    return g_plugin.currentMap;
+    return kepsession::CurrentMap();
 }
 
 KEP_Group* GroupNumbered(const KEP_Map& map, int32_t number) {

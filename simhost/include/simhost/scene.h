@@ -102,6 +102,9 @@ struct ObjectState {
 // Object numbers that exist, ascending.
 std::vector<int> ObjectNumbers();
 bool FindObject(int number, ObjectState* out);
+// The vertices of a limb's mesh in the limb's own space (a triangle list);
+// false when there is no such limb.
+bool LimbVertices(int object, int limb, std::vector<MeshVertex>* out);
 // Objects deleted through the 3D-object module's DeleteEx, in call order
 // (only numbers that named an existing object).
 const std::vector<int>& DeletedObjects();

@@ -1,0 +1,68 @@
+// kep: inspect, check, picture and export KEP maps from the command line.
+// The plug-in's own code reads the map beside the stand-in host, exactly as
+// a game would see it.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"kep: inspect, check, picture and export KEP maps (versions 4 and 5).\n"
+                 "Each subcommand has its own --help."};
+    app.require_subcommand(1);
+
+    kep::InfoOptions info;
+    CLI::App* infoCommand =
+        app.add_subcommand("info", "Print the map's version, counts, groups, meshes, textures, "
+                                   "lightmaps and entities");
+    infoCommand->add_option("MAP", info.map, "KEP map file")->required()->check(CLI::ExistingFile);
+    infoCommand->add_flag("--json", info.json, "Print one JSON document instead of tables");
+
+    kep::RenderOptions render;
+    std::string size = "800x600", lightmaps = "on";
+    CLI::App* renderCommand =
+        app.add_subcommand("render", "Draw the scene the host builds into a PNG picture");
+    renderCommand->add_option("MAP", render.map, "KEP map file")
+        ->required()
+        ->check(CLI::ExistingFile);
+    renderCommand->add_option("OUT", render.picture, "PNG picture to write")->required();
+    renderCommand->add_option("--size", size, "Picture size WIDTHxHEIGHT (16 to 8192 each)")
+        ->capture_default_str();
+    renderCommand
+        ->add_option("--view", render.view,
+                     "top: from above; iso: from above and in front; player: from the "
+                     "info_player_start entity along its angle")
+        ->check(CLI::IsMember({"top", "iso", "player"}))
+        ->capture_default_str();
+    renderCommand->add_option("--lightmaps", lightmaps, "Build and draw the lightmaps")
+        ->check(CLI::IsMember({"on", "off"}))
+        ->capture_default_str();
+
+    kep::ExportOptions exportOptions;
+    CLI::App* exportCommand = app.add_subcommand(
+        "export", "Write the scene as glTF 2.0: OUT.glb (one file) or OUT.gltf (with OUT.bin "
+                  "and PNG images beside it)");
+    exportCommand->add_option("MAP", exportOptions.map, "KEP map file")
+        ->required()
+        ->check(CLI::ExistingFile);
+    exportCommand->add_option("OUT", exportOptions.output, "glTF file to write (.gltf or .glb)")
+        ->required();
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (infoCommand->parsed()) return kep::RunInfo(info);
+    if (exportCommand->parsed()) return kep::RunExport(exportOptions);
+
+    char separator = 0;
+    if (std::sscanf(size.c_str(), "%dx%d%c", &render.width, &render.height, &separator) != 2 ||
+        render.width < 16 || render.height < 16 || render.width > 8192 || render.height > 8192) {
+        std::fprintf(stderr, "kep render: --size wants WIDTHxHEIGHT, 16 to 8192 each: %s\n",
+                     size.c_str());
+        return 1;
+    }
+    render.lightmaps = lightmaps == "on";
+    return kep::RunRender(render);
+}
