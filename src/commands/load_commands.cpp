@@ -70,15 +70,20 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     KEP_LoadContext load{reader, *map, g_plugin.settings, g_plugin.build};
     try {
         KEP_ReadSections(load);
+        // Nothing reads the map's bytes any more.
+        reader.ReleaseData();
         if (source == Source::File) KEP_ApplyAmbient(*map, g_plugin.settings.ambientColour);
         KEP_BuildGroups(*map, g_plugin.build, g_plugin.settings, lightmapFlag);
     } catch (const CError& error) {
+        KEP_ReleaseGeometry(map);
         SetLastErrorText(error.message);
         return 0;
     } catch (const std::bad_alloc&) { // the builder's own working lists
+        KEP_ReleaseGeometry(map);
         SetLastError(KepMessage::RecordAllocation);
         return 0;
     }
+    KEP_ReleaseGeometry(map);
     return 1;
 }
 

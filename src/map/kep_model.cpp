@@ -31,6 +31,30 @@ void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::st
     }
 }
 
+namespace {
+bool g_keepGeometry = false;
+} // namespace
+
+void KEP_ReleaseGeometry(KEP_Map* map) {
+    if (!map || g_keepGeometry) return;
+    for (int32_t m = 0; m < map->meshes.Count(); ++m) {
+        const KEP_Mesh* mesh = map->meshes.At(m);
+        for (int32_t s = 0; mesh && s < mesh->surfaces.Count(); ++s) {
+            KEP_Surface* surface = mesh->surfaces.At(s);
+            // Triangles and lines point at vertices: they go first.
+            surface->lines.Clear();
+            surface->triangles.Clear();
+            surface->vertices.Clear();
+        }
+    }
+}
+
+namespace kep_model_test {
+void KeepGeometry(bool keep) {
+    g_keepGeometry = keep;
+}
+} // namespace kep_model_test
+
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into) {
     KEP_ParseProperties(text, into, [](const std::string&, const std::string&) {});
 }

@@ -131,6 +131,15 @@ struct KEP_Map {
                            KepAllocator<TextureIndex>(KEP_UNIT_MAP, __LINE__)};
 };
 
+// Vertices, triangles and lines serve only to build the host's meshes, and
+// no command reads them: once a load has built (or failed), they go, which
+// leaves a built map a small fraction of its file's size.
+void KEP_ReleaseGeometry(KEP_Map* map);
+// Test-only: loads keep the geometry, so that tests can look at what was read.
+namespace kep_model_test {
+void KeepGeometry(bool keep);
+} // namespace kep_model_test
+
 // The map's group with that number, or null; keeps the group list's cursor
 // where it was (or leaves it on the group found when there was none).
 KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber);
