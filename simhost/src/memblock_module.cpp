@@ -22,6 +22,9 @@ constexpr uint32_t kImageDepth = 32;
 // GetMemblockPtr stays valid until that block is deleted or replaced.
 std::map<int, std::vector<uint8_t>> g_memblocks;
 std::vector<RefusedWrite> g_refusedWrites;
+int g_addressRefusedFor = -1;
+bool g_keepMeshMemblocks = false;
+std::vector<std::vector<uint8_t>> g_meshMemblocks;
 
 std::vector<uint8_t>* Find(int number) {
     auto it = g_memblocks.find(number);
@@ -89,7 +92,7 @@ int __attribute__((cdecl)) GetMemblockSize(int number) {
 
 uint32_t __attribute__((cdecl)) GetMemblockPtr(int number) {
     LogCallOf("GetMemblockPtr", number);
-    std::vector<uint8_t>* block = Find(number);
+    std::vector<uint8_t>* block = number == g_addressRefusedFor ? nullptr : Find(number);
     return block ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block->data())) : 0;
 }
 
@@ -147,6 +150,7 @@ void __attribute__((cdecl)) CreateMeshFromMemblock(int mesh, int number) {
     // A missing memblock goes to the mesh store as no bytes, so that it refuses
     // the mesh the same way as for bytes it cannot decode.
     const std::vector<uint8_t>* block = Find(number);
+    if (g_keepMeshMemblocks) g_meshMemblocks.push_back(block ? *block : std::vector<uint8_t>());
     if (!block) {
         PutMeshFromMemblock(mesh, nullptr, 0);
         return;
@@ -186,6 +190,21 @@ void ResetMemblocks() {
     // Swap with empties so that the memory itself goes, not just the contents.
     std::map<int, std::vector<uint8_t>>().swap(g_memblocks);
     std::vector<RefusedWrite>().swap(g_refusedWrites);
+    g_addressRefusedFor = -1;
+    g_keepMeshMemblocks = false;
+    std::vector<std::vector<uint8_t>>().swap(g_meshMemblocks);
+}
+
+void RefuseMemblockAddress(int number) {
+    g_addressRefusedFor = number;
+}
+
+void KeepMeshMemblocks(bool keep) {
+    g_keepMeshMemblocks = keep;
+}
+
+const std::vector<std::vector<uint8_t>>& MeshMemblocks() {
+    return g_meshMemblocks;
 }
 
 uint8_t* MemblockData(int number, uint32_t* size) {

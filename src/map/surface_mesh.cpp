@@ -1,6 +1,7 @@
 // One surface as host mesh 1, through memblock 30 in the host's mesh memblock
 // layout: a plain triangle list, corners in reverse order.
 #include <cstdint>
+#include <cstring>
 
 #include "core/CError.h"
 #include "host/host_functions.h"
@@ -12,6 +13,8 @@ const int kMeshMemblock = 30;
 const int kScratchMesh = 1;
 const uint32_t kPlainFormat = 0x152;       // position, normal, diffuse, one UV pair
 const uint32_t kLightmappedFormat = 0x252; // the same with two UV pairs
+const int kDiffuseWord = 6;                // the one word of a corner that is not a float
+const int kMostCornerWords = 11;
 
 bool IsComplete(const KEP_Triangle* triangle) {
     return triangle->corners[0] && triangle->corners[1] && triangle->corners[2];
@@ -21,6 +24,64 @@ bool IsComplete(const KEP_Triangle* triangle) {
 float Place(float value, double subtract, float offset) {
     return static_cast<float>(static_cast<double>(value) - subtract + static_cast<double>(offset));
 }
+
+uint32_t Bits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+float FloatOf(uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// One corner's words as the memblock holds them: 9, or 11 with lightmap UVs.
+void EncodeCorner(const KEP_Vertex& v, const double base[3], const float* offset, bool lightmapped,
+                  uint32_t* words) {
+    for (int axis = 0; axis < 3; ++axis)
+        words[axis] = Bits(Place(v.position[axis], base[axis], offset[axis]));
+    for (int axis = 0; axis < 3; ++axis)
+        words[3 + axis] = Bits(v.normal[axis]);
+    words[kDiffuseWord] = (static_cast<uint32_t>(v.colour[0]) & 0xFFu) << 16 |
+                          (static_cast<uint32_t>(v.colour[1]) & 0xFFu) << 8 |
+                          (static_cast<uint32_t>(v.colour[2]) & 0xFFu);
+    words[7] = Bits(v.texture[0]);
+    words[8] = Bits(v.texture[1]);
+    if (lightmapped) {
+        words[9] = Bits(v.lightmap[0]);
+        words[10] = Bits(v.lightmap[1]);
+    }
+}
+
+// Where the memblock's words go: straight into its bytes when the host gave
+// their address and they are all there, else one host write call per word
+// (which leaves the same bytes, or none where the host has no memblock).
+class MemblockWords {
+  public:
+    explicit MemblockWords(int64_t size) {
+        const uint32_t address = host::memblock::GetMemblockPtr(kMeshMemblock);
+        if (address != 0 && host::memblock::GetMemblockSize(kMeshMemblock) >= size)
+            m_bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
+    }
+    // `floats` tells which words are floats (bit n for word n).
+    void Put(int32_t at, const uint32_t* words, int count, uint32_t floats) {
+        if (m_bytes) {
+            std::memcpy(m_bytes + at, words, static_cast<std::size_t>(count) * 4);
+            return;
+        }
+        for (int n = 0; n < count; ++n, at += 4) {
+            if (floats >> n & 1u)
+                host::memblock::WriteMemblockFloat(kMeshMemblock, at, FloatOf(words[n]));
+            else
+                host::memblock::WriteMemblockDWord(kMeshMemblock, at, words[n]);
+        }
+    }
+
+  private:
+    uint8_t* m_bytes = nullptr;
+};
 
 } // namespace
 
@@ -38,11 +99,11 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     if (size > INT32_MAX)
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
 
-    using namespace host::memblock;
-    MakeMemblock(kMeshMemblock, static_cast<int32_t>(size));
-    WriteMemblockDWord(kMeshMemblock, 0, lightmapped ? kLightmappedFormat : kPlainFormat);
-    WriteMemblockDWord(kMeshMemblock, 4, static_cast<uint32_t>(stride));
-    WriteMemblockDWord(kMeshMemblock, 8, static_cast<uint32_t>(triangles * 3));
+    host::memblock::MakeMemblock(kMeshMemblock, static_cast<int32_t>(size));
+    MemblockWords out(size);
+    const uint32_t header[3] = {lightmapped ? kLightmappedFormat : kPlainFormat,
+                                static_cast<uint32_t>(stride), static_cast<uint32_t>(triangles * 3)};
+    out.Put(0, header, 3, 0);
 
     // Vertices are written relative to the build origin. The surface that
     // makes a group's object is placed by the object's position (its mesh's
@@ -56,29 +117,18 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
         base[axis] = static_cast<double>(build.buildOrigin[axis]) -
                      (becomesLimb ? static_cast<double>(mesh->position[axis]) : 0.0);
     const float* offset = settings.mapOffset;
+    const int words = stride / 4;
+    const uint32_t floats = ((1u << words) - 1) & ~(1u << kDiffuseWord);
+    uint32_t corner[kMostCornerWords];
     int32_t at = 12;
     for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
         const KEP_Triangle* triangle = surface->triangles.At(i);
         if (!IsComplete(triangle)) continue;
-        for (int corner = 2; corner >= 0; --corner) {
-            const KEP_Vertex* v = triangle->corners[corner];
-            for (int axis = 0; axis < 3; ++axis)
-                WriteMemblockFloat(kMeshMemblock, at + 4 * axis,
-                                   Place(v->position[axis], base[axis], offset[axis]));
-            for (int axis = 0; axis < 3; ++axis)
-                WriteMemblockFloat(kMeshMemblock, at + 12 + 4 * axis, v->normal[axis]);
-            const uint32_t diffuse = (static_cast<uint32_t>(v->colour[0]) & 0xFFu) << 16 |
-                                     (static_cast<uint32_t>(v->colour[1]) & 0xFFu) << 8 |
-                                     (static_cast<uint32_t>(v->colour[2]) & 0xFFu);
-            WriteMemblockDWord(kMeshMemblock, at + 24, diffuse);
-            WriteMemblockFloat(kMeshMemblock, at + 28, v->texture[0]);
-            WriteMemblockFloat(kMeshMemblock, at + 32, v->texture[1]);
-            if (lightmapped) {
-                WriteMemblockFloat(kMeshMemblock, at + 36, v->lightmap[0]);
-                WriteMemblockFloat(kMeshMemblock, at + 40, v->lightmap[1]);
-            }
+        for (int c = 2; c >= 0; --c) {
+            EncodeCorner(*triangle->corners[c], base, offset, lightmapped, corner);
+            out.Put(at, corner, words, floats);
             at += stride;
         }
     }
-    CreateMeshFromMemblock(kScratchMesh, kMeshMemblock);
+    host::memblock::CreateMeshFromMemblock(kScratchMesh, kMeshMemblock);
 }

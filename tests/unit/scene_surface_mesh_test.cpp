@@ -2,6 +2,8 @@
 // pass, and surfaces as mesh memblocks.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <climits>
 
@@ -130,6 +132,57 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
 
 // Where vertices land is the world-placement test's; here, that vertex - base +
 // offset is rounded to float once: 2^24 + 1 + 1 is 2^24 + 2 only then.
+// Generated surfaces of every kind (broken triangles, colours out of range,
+// lightmapped or not, objects and limbs, a pivot and a map offset): the bytes
+// of every mesh memblock are the same whether the plug-in fills it through its
+// address or, from a host that gives no address, with one write per value.
+TEST_F(SurfaceMeshTest, MemblocksFilledThroughTheirAddressHoldWhatPerValueWritesLeave) {
+    std::mt19937 random(7);
+    auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto real = [&random] { return std::uniform_real_distribution<float>(-1e3f, 1e3f)(random); };
+    kepw::Map map;
+    map.lightmaps = {kepw::PatternLightmap(2, 2, 1)};
+    map.groups = {kepw::Group{}, ChildOf(1)};
+    for (int m = 0; m < 40; ++m) {
+        std::vector<kepw::Surface> surfaces;
+        for (int s = below(4); s > 0; --s) {
+            kepw::Surface surface = OneTriangle("a.bmp", below(3));
+            const int vertices = below(12);
+            surface.vertices.resize(static_cast<std::size_t>(vertices));
+            for (kepw::Vertex& v : surface.vertices)
+                v = {{real(), real(), real()},
+                     {real(), real(), real()},
+                     {below(600) - 300, below(600), below(600)},
+                     {real(), real()},
+                     real(),
+                     {real(), real()},
+                     real()};
+            surface.triangles.clear();
+            for (int t = below(20); t > 0; --t)
+                surface.triangles.push_back(
+                    {below(vertices + 2) - 1, below(vertices + 1), below(vertices + 1)});
+            surfaces.push_back(surface);
+        }
+        map.meshes.push_back(MeshOf(below(3), surfaces, {real(), real(), real()}));
+    }
+    map.entities = {Pivot(1, real(), real(), real())};
+    for (const int32_t flag : {0, 2}) {
+        std::vector<std::vector<uint8_t>> sent[2];
+        for (int direct = 0; direct < 2; ++direct) {
+            ResetPluginAndHost();
+            KEP_MapOffset(1.5f, -2.25f, 0.001f);
+            simhost::SetCallLog(simhost::CallLog::kCounts);
+            if (!direct) simhost::RefuseMemblockAddress(30);
+            simhost::KeepMeshMemblocks(true);
+            ASSERT_EQ(Load(map, flag), 1) << LastErrorText();
+            sent[direct] = simhost::MeshMemblocks();
+            EXPECT_EQ(simhost::CallCount("WriteMemblockFloat") == 0, direct == 1);
+        }
+        EXPECT_GT(sent[0].size(), 40u);
+        EXPECT_TRUE(sent[0] == sent[1]) << "lightmap flag " << flag;
+    }
+}
+
 TEST_F(SurfaceMeshTest, VertexPositionIsRoundedToFloatOnce) {
     m_surface.triangles.Add(&m_triangle);
     m_vertex.position[2] = 16777216.0f;

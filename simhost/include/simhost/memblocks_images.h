@@ -41,6 +41,13 @@ struct RefusedWrite {
 };
 const std::vector<RefusedWrite>& RefusedWrites();
 
+// Test knobs. GetMemblockPtr answers 0 for memblock `number` (-1: none), as a
+// host that hands out no address for it would. The bytes of every memblock
+// made into a mesh are kept, in call order, while KeepMeshMemblocks is on.
+void RefuseMemblockAddress(int number);
+void KeepMeshMemblocks(bool keep);
+const std::vector<std::vector<uint8_t>>& MeshMemblocks();
+
 // Writes pixel words (0xAARRGGBB) as an image file whose kind follows the
 // extension: ".png", ".bmp", ".tga" or ".jpg". False if it cannot be written.
 bool WriteTestImageFile(const std::string& path, uint32_t width, uint32_t height,
