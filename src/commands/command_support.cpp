@@ -1,3 +1,4 @@
+// Steps shared by the script commands that work on the current map.
 #include "commands/command_support.h"
 
 #include <cstring>

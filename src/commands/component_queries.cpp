@@ -1,43 +1,27 @@
-// "KEP COUNT", surface queries, entity positions and pivot indices of the
-// current map, and the mesh that made a host object.
-#include <cstring>
-
+// "KEP COUNT", "KEP SURFACE COUNT", "KEP SURFACE TEXTURE", "KEP ENTITY X",
+// "KEP ENTITY Y", "KEP ENTITY Z", "KEP PIVOT ID" and "KEP GET MESH INDEX":
+// counts, surfaces, entity positions and pivot indices of the current map,
+// and the mesh that made a host object.
 #include "commands/command_support.h"
+#include "commands/component_codes.h"
+#include "core/bits_and_case.h"
 #include "map/kep_model.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
 namespace {
 
-enum ComponentCode : int32_t {
-    kGroup = 0,
-    kVisGroup = 1,
-    kEntity = 2,
-    kMesh = 3,
-    kTexture = 4,
-    kLightmap = 5,
-    kPivot = 6,
-    kMap = 7,
-    kObject = 8,
-};
-
-uint32_t FloatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 // One coordinate of an entity's position as the float's bits; 0.0 on failure.
 uint32_t EntityCoordinate(int32_t entityIndex, int axis) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
-    if (!map) return FloatBits(0.0f);
+    if (!map) return KepFloatBits(0.0f);
     const KEP_Entity* entity = map->entities.GetAt(entityIndex);
     if (!entity) {
         SetLastError(KepMessage::InvalidEntityIndex);
-        return FloatBits(0.0f);
+        return KepFloatBits(0.0f);
     }
-    return FloatBits(entity->position[axis]);
+    return KepFloatBits(entity->position[axis]);
 }
 
 } // namespace
@@ -131,11 +115,8 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GetMeshIndex(int32_t object) {
     if (object <= 0) return -1;
     for (int32_t m = 0; m < map->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = map->meshes.At(m);
-        if (!mesh) continue;
-        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
-            const KEP_Surface* surface = mesh->surfaces.At(s);
-            if (surface && surface->builtObject == object) return m;
-        }
+        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s)
+            if (mesh->surfaces.At(s)->builtObject == object) return m;
     }
     return -1;
 }

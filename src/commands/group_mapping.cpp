@@ -1,5 +1,7 @@
-// Translations between a group's identities: group index, host object,
-// pivot, and the group of a mesh or entity.
+// "KEP OBJECT TO GROUP", "KEP GROUP TO OBJECT", "KEP GROUP TO PIVOT",
+// "KEP PIVOT TO GROUP", "KEP MESH TO GROUP" and "KEP ENTITY TO GROUP":
+// translations between a group's identities (group index, host object,
+// pivot) and the group of a mesh or entity.
 #include "commands/command_support.h"
 #include "map/kep_model.h"
 #include "plugin/exports.h"

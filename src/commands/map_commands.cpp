@@ -27,7 +27,7 @@ KEP_Map* MostRecentMap() {
     KEP_Map* latest = nullptr;
     for (int32_t i = 0; i < g_plugin.maps.Count(); ++i) {
         KEP_Map* map = g_plugin.maps.At(i);
-        if (map && (!latest || map->mapNumber > latest->mapNumber)) latest = map;
+        if (!latest || map->mapNumber > latest->mapNumber) latest = map;
     }
     return latest;
 }
@@ -91,14 +91,9 @@ KEP_EXPORT void KEP_CDECL KEP_Clear() {
 KEP_EXPORT void KEP_CDECL Destructor() {
     // Every "KEP CLEAR" removes the current map from the list, so this ends.
     while (g_plugin.maps.Count() > 0) {
-        // A load that failed before its record was registered can leave maps
-        // with none current; the current map must be one of the list's.
-        if (!g_plugin.currentMap || PositionInMapList(g_plugin.currentMap) < 0)
-            g_plugin.currentMap = MostRecentMap();
-        if (!g_plugin.currentMap) { // only null items remain
-            g_plugin.maps.Clear();
-            break;
-        }
+        // A load whose map record could not be made leaves maps with none
+        // current.
+        if (!g_plugin.currentMap) g_plugin.currentMap = MostRecentMap();
         KEP_Clear();
     }
     g_plugin.currentMap = nullptr;

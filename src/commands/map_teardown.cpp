@@ -1,3 +1,4 @@
+// Part of "KEP CLEAR" (commands/map_commands.cpp): what a map made in the host.
 #include "commands/map_teardown.h"
 
 #include <unordered_set>

@@ -2,13 +2,13 @@
 // and their direct-call forms: flags and key/value properties of groups,
 // entities, meshes and pivots.
 #include "commands/command_support.h"
+#include "commands/component_codes.h"
+#include "core/bits_and_case.h"
 #include "map/kep_model.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 
 namespace {
-
-enum PropertyComponent : int32_t { kGroup = 0, kEntity = 2, kMesh = 3, kPivot = 6 };
 
 enum PropertySelector : int32_t { kKey = 0, kValue = 1 };
 
@@ -99,23 +99,13 @@ const char* PropertyTextOrFail(int32_t component, int32_t selector, int32_t comp
     return TextAt(list, propertyIndex);
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringAsciiCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (LowerAscii(*a) != LowerAscii(*b)) return false;
-    return *a == *b;
-}
-
 // The value of the first key equal to `key` (ASCII case ignored), or null
 // when no key matches; a null key matches none.
 const char* ValueOfKey(KEP_Properties& properties, const char* key) {
     if (!key) return nullptr;
     COwningList<Cstring>& keys = properties.keys;
     for (int32_t p = 0; p < keys.Count(); ++p)
-        if (EqualIgnoringAsciiCase(TextAt(keys, p), key)) return TextAt(properties.values, p);
+        if (KepEqualIgnoringCase(TextAt(keys, p), key)) return TextAt(properties.values, p);
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
-// Texture queries of the current map, textures made from a script's own
-// images, and retexturing a surface.
+// "KEP TEXTURE NAME" (and its direct-call form), "KEP TEXTURE IMAGE" (and
+// KEP_TextureID), "KEP TEXTURE CREATE" and "KEP TEXTURE MESH": texture
+// queries of the current map, textures made from a script's own images, and
+// retexturing a surface.
 #include "commands/command_support.h"
 #include "core/memory.h"
 #include "host/host_functions.h"

@@ -18,8 +18,6 @@ void CFile::ReleaseData() {
 bool CFile::Open(const char* path) {
     ReleaseData();
     if (!path) return false;
-    std::strncpy(m_path, path, sizeof m_path - 1);
-    m_path[sizeof m_path - 1] = '\0';
     std::FILE* file = file_access::OpenForReading(path);
     if (!file) return false;
     const int64_t length = file_access::Length(file);
@@ -49,7 +47,6 @@ bool CFile::Open(const char* path) {
 
 bool CFile::OpenMemory(const void* source, int32_t length) {
     ReleaseData();
-    m_path[0] = '\0';
     if (!source || length < 0) return false;
     uint8_t* data = static_cast<uint8_t*>(
         KepAllocate(static_cast<std::size_t>(length) + 1, KEP_UNIT_FILE, __LINE__));

@@ -32,7 +32,6 @@ class CFile {
   private:
     const uint8_t* Take4(const char* function);
 
-    char m_path[260] = {};
     uint8_t* m_data = nullptr;
     bool m_held = false; // an empty file is held data too
     int32_t m_size = 0;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/bits_and_case.h"
 #include "core/memory.h"
 
 Cstring::Cstring() {
@@ -81,7 +82,7 @@ bool Cstring::operator==(const char* text) const {
 void Cstring::MakeUpper() {
     if (!m_text) return;
     for (char* p = m_text; *p; ++p)
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+        *p = KepUpperAscii(*p);
 }
 
 int32_t Cstring::Find(const char* needle, int32_t start) const {

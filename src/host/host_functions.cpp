@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/bits_and_case.h"
 #include "core/calling.h"
 #include "host/CLibrary.h"
 #include "host/platform.h"
@@ -27,12 +28,6 @@ struct HostSlot {
     }
 };
 
-float FloatFromBits(uint32_t bits) {
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 } // namespace
 
 namespace host {
@@ -41,7 +36,7 @@ namespace host {
     if (fn) fn args
 #define HOST_CALL_INT(fn, args) return fn ? fn args : 0
 #define HOST_CALL_DWORD(fn, args) return fn ? fn args : 0u
-#define HOST_CALL_FLOATBITS(fn, args) return fn ? FloatFromBits(fn args) : 0.0f
+#define HOST_CALL_FLOATBITS(fn, args) return fn ? KepFloatFromBits(fn args) : 0.0f
 #define HOST_CALL_PTR(fn, args) return fn ? fn args : nullptr
 #define HOST_RAW_VOID void
 #define HOST_RAW_INT int

@@ -8,8 +8,6 @@
 
 namespace {
 
-const int kScratchMemblock = 31;
-
 uint32_t AddAmbient(uint32_t pixel, uint32_t ambient) {
     uint32_t result = 0;
     for (int shift = 16; shift >= 0; shift -= 8) {
@@ -27,9 +25,9 @@ void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
         const KEP_Lightmap* lightmap = map.lightmaps.At(i);
         if (lightmap->image <= 0) continue; // no image was made for it
 
-        host::memblock::CreateMemblockFromImage(kScratchMemblock, lightmap->image);
-        const uint32_t address = host::memblock::GetMemblockPtr(kScratchMemblock);
-        const int32_t size = host::memblock::GetMemblockSize(kScratchMemblock);
+        host::memblock::CreateMemblockFromImage(KEP_kImageMemblock, lightmap->image);
+        const uint32_t address = host::memblock::GetMemblockPtr(KEP_kImageMemblock);
+        const int32_t size = host::memblock::GetMemblockSize(KEP_kImageMemblock);
         const int64_t needed =
             12 + int64_t{lightmap->width} * lightmap->height * 4; // both are positive here
         // Only pixels that lie inside the memblock the host gave are touched;
@@ -44,8 +42,8 @@ void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
                 std::memcpy(pixels + 4 * p, &pixel, 4);
             }
             KEP_DeleteHostImage(lightmap->image);
-            host::memblock::CreateImageFromMemblock(lightmap->image, kScratchMemblock);
+            host::memblock::CreateImageFromMemblock(lightmap->image, KEP_kImageMemblock);
         }
-        host::memblock::DeleteMemblock(kScratchMemblock);
+        host::memblock::DeleteMemblock(KEP_kImageMemblock);
     }
 }

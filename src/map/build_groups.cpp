@@ -10,8 +10,6 @@
 
 namespace {
 
-const int kScratchMesh = 1;
-const int kMeshMemblock = 30;
 const float kSmoothingAngle = 100.0f;
 
 // What one build works on.
@@ -54,13 +52,13 @@ void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
     const int32_t object = KEP_FreeObjectNumber(scene.settings.initialObject);
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
-        host::object::DeleteMesh(kScratchMesh);
-        host::memblock::DeleteMemblock(kMeshMemblock);
+        host::object::DeleteMesh(KEP_kScratchMesh);
+        host::memblock::DeleteMemblock(KEP_kMeshMemblock);
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildGroups", KEP_UNIT_MAP);
     }
     group->ownsObject = 1;
     group->object = object;
-    host::object::MakeObject(object, kScratchMesh, 0);
+    host::object::MakeObject(object, KEP_kScratchMesh, 0);
     if (const int32_t image = TextureImage(scene, surface); image > 0) {
         host::object::SetTextureStage(object, 0, image);
         KEP_NoteObjectImage(scene.build.recordLayout, object, image);
@@ -82,7 +80,7 @@ void AddGroupLimb(Scene& scene, KEP_Group* group, KEP_Surface* surface, Pass& pa
     const int32_t object = group->object;
     const int32_t limb = scene.build.limbCounter;
     if (group->firstLimb == 0) group->firstLimb = limb;
-    host::object::AddLimb(object, limb, kScratchMesh);
+    host::object::AddLimb(object, limb, KEP_kScratchMesh);
     if (group->firstLimb != limb) {
         host::object::LinkLimb(object, group->firstLimb, limb);
     } else {
@@ -117,8 +115,8 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
                 MakeGroupObject(scene, group, mesh, surface, pass);
             else
                 AddGroupLimb(scene, group, surface, pass);
-            host::object::DeleteMesh(kScratchMesh);
-            host::memblock::DeleteMemblock(kMeshMemblock);
+            host::object::DeleteMesh(KEP_kScratchMesh);
+            host::memblock::DeleteMemblock(KEP_kMeshMemblock);
         }
         // A mesh without surfaces in a group without an object has nothing
         // to show: no record pass and no Show for object 0.

@@ -9,6 +9,7 @@
 #include "core/memory.h"
 #include "host/host_functions.h"
 #include "host/platform.h"
+#include "map/kep_import.h"
 
 const HostMeshLayout kOlderHostMeshLayout = {"older", 892, 904, 328, 1037, 1040, 1041};
 // Two words joined the stage record, which pushed everything after it along;
@@ -80,7 +81,7 @@ void WriteMesh(const HostMeshLayout& layout, uint8_t* mesh, int32_t lightmapFlag
     uint8_t* stageArray = ReadPointer(mesh, layout.stageArray);
     const bool hasStages = stages > 0 && stageArray;
     if (hasStages) WriteStage(stageArray, 0, 2, 2, 0); // select the texture
-    if (lightmapFlag == 2 && lightmapStageSet && hasStages && stages > 1)
+    if (KEP_UsesLightmaps(lightmapFlag) && lightmapStageSet && hasStages && stages > 1)
         WriteStage(stageArray + layout.stageSize, 1, 5, 2, 1); // texture x lightmap x 2
     else
         mesh[layout.transparency] = 1;

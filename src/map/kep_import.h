@@ -38,6 +38,13 @@ void KEP_DoEntities(KEP_LoadContext& load);
 int32_t KEP_FindTexture(KEP_LoadContext& load, const Cstring& name);
 int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name);
 
+// Host numbers the builders borrow for a moment and give back at once: the
+// surface being built, its mesh memblock, and lightmap pixels on their way
+// into or out of an image.
+constexpr int KEP_kScratchMesh = 1;
+constexpr int KEP_kMeshMemblock = 30;
+constexpr int KEP_kImageMemblock = 31;
+
 // The lightmap flag value that gives surfaces their lightmap (stage 1).
 constexpr int32_t KEP_kLightmapsOn = 2;
 inline bool KEP_UsesLightmaps(int32_t lightmapFlag) {

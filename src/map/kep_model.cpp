@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/CError.h"
+#include "core/bits_and_case.h"
 #include "core/memory.h"
 
 void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value) {
@@ -61,7 +62,7 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into) {
 
 std::string KEP_UpperCase(std::string text) {
     for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        c = KepUpperAscii(c);
     return text;
 }
 

@@ -69,7 +69,7 @@ struct KEP_Line {
 
 struct KEP_Surface {
     int32_t firstValue = 0;
-    int32_t hostObject = 0; // carried for the file's sake; the builder records below
+    int32_t hostObject = 0; // never set: what the surface became is recorded below
     int32_t textureIndex = 0;
     int32_t lightmapIndex = 0;
     float values[5] = {};
@@ -118,12 +118,14 @@ struct KEP_Map {
     COwningList<KEP_TextureInfo> textures; // in order of first use
     CListOf<KEP_Entity> pivots;
 
-    // Lookup aids beside the lists (same answers as walking them):
+    // Lookup aids for the readers beside the lists:
     // groupsByNumber[n - 1] is group number n; the default group is separate.
     std::vector<KEP_Group*, KepAllocator<KEP_Group*>> groupsByNumber{
         KepAllocator<KEP_Group*>(KEP_UNIT_MAP, __LINE__)};
     KEP_Group* defaultGroup = nullptr;
-    // Upper-cased texture name -> index of its first texture.
+    // Upper-cased name -> index, for the textures the readers added. Those a
+    // script adds later ("KEP TEXTURE CREATE") are not in it: only the
+    // readers look names up, and they are done before a script can add one.
     using TextureIndex = std::pair<const std::string, int32_t>;
     std::unordered_map<std::string, int32_t, std::hash<std::string>, std::equal_to<std::string>,
                        KepAllocator<TextureIndex>>

@@ -32,5 +32,5 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLin
             (inValue ? value : key) += c;
         }
     }
-    endLine(); // the carriage return that ends the last line
+    endLine(); // the end of the text ends the last line
 }

@@ -6,10 +6,6 @@
 #include "host/host_functions.h"
 #include "map/kep_import.h"
 
-namespace {
-const int kScratchMemblock = 31;
-}
-
 void KEP_DoLightmaps(KEP_LoadContext& load) {
     CFile& reader = load.reader;
     KEP_Map* map = &load.map;
@@ -44,15 +40,15 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
             KepFailEndOfData("KEP_DoLightmaps", KEP_UNIT_MAP, __LINE__, reader.Position(),
                              reader.Size(), pixelBytes);
 
-        host::memblock::MakeMemblock(kScratchMemblock, static_cast<int32_t>(pixelBytes + 16));
-        host::memblock::WriteMemblockDWord(kScratchMemblock, 0, static_cast<uint32_t>(width));
-        host::memblock::WriteMemblockDWord(kScratchMemblock, 4, static_cast<uint32_t>(height));
-        host::memblock::WriteMemblockDWord(kScratchMemblock, 8, 32);
+        host::memblock::MakeMemblock(KEP_kImageMemblock, static_cast<int32_t>(pixelBytes + 16));
+        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 0, static_cast<uint32_t>(width));
+        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 4, static_cast<uint32_t>(height));
+        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 8, 32);
         int32_t position = 12;
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
                 const uint32_t pixel = static_cast<uint32_t>(reader.ReadInt());
-                host::memblock::WriteMemblockDWord(kScratchMemblock, position, pixel);
+                host::memblock::WriteMemblockDWord(KEP_kImageMemblock, position, pixel);
                 position += 4;
             }
         }
@@ -60,8 +56,8 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
         const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);
         lightmap->image = image;
         KEP_Lightmap* added = KepHandOver(map->lightmaps, lightmap);
-        if (image != 0) host::memblock::CreateImageFromMemblock(image, kScratchMemblock);
-        host::memblock::DeleteMemblock(kScratchMemblock);
+        if (image != 0) host::memblock::CreateImageFromMemblock(image, KEP_kImageMemblock);
+        host::memblock::DeleteMemblock(KEP_kImageMemblock);
         // An image number is handed out only once the host holds the image.
         if (image == 0 || !host::image::GetExistEx(image)) {
             added->image = 0;

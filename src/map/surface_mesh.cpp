@@ -9,8 +9,6 @@
 
 namespace {
 
-const int kMeshMemblock = 30;
-const int kScratchMesh = 1;
 const uint32_t kPlainFormat = 0x152;       // position, normal, diffuse, one UV pair
 const uint32_t kLightmappedFormat = 0x252; // the same with two UV pairs
 const int kDiffuseWord = 6;                // the one word of a corner that is not a float
@@ -61,8 +59,8 @@ void EncodeCorner(const KEP_Vertex& v, const double base[3], const float* offset
 class MemblockWords {
   public:
     explicit MemblockWords(int64_t size) {
-        const uint32_t address = host::memblock::GetMemblockPtr(kMeshMemblock);
-        if (address != 0 && host::memblock::GetMemblockSize(kMeshMemblock) >= size)
+        const uint32_t address = host::memblock::GetMemblockPtr(KEP_kMeshMemblock);
+        if (address != 0 && host::memblock::GetMemblockSize(KEP_kMeshMemblock) >= size)
             m_bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
     }
     // `floats` tells which words are floats (bit n for word n).
@@ -73,9 +71,9 @@ class MemblockWords {
         }
         for (int n = 0; n < count; ++n, at += 4) {
             if (floats >> n & 1u)
-                host::memblock::WriteMemblockFloat(kMeshMemblock, at, FloatOf(words[n]));
+                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, at, FloatOf(words[n]));
             else
-                host::memblock::WriteMemblockDWord(kMeshMemblock, at, words[n]);
+                host::memblock::WriteMemblockDWord(KEP_kMeshMemblock, at, words[n]);
         }
     }
 
@@ -99,10 +97,11 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     if (size > INT32_MAX)
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
 
-    host::memblock::MakeMemblock(kMeshMemblock, static_cast<int32_t>(size));
+    host::memblock::MakeMemblock(KEP_kMeshMemblock, static_cast<int32_t>(size));
     MemblockWords out(size);
     const uint32_t header[3] = {lightmapped ? kLightmappedFormat : kPlainFormat,
-                                static_cast<uint32_t>(stride), static_cast<uint32_t>(triangles * 3)};
+                                static_cast<uint32_t>(stride),
+                                static_cast<uint32_t>(triangles * 3)};
     out.Put(0, header, 3, 0);
 
     // Vertices are written relative to the build origin. The surface that
@@ -130,5 +129,5 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
             at += stride;
         }
     }
-    host::memblock::CreateMeshFromMemblock(kScratchMesh, kMeshMemblock);
+    host::memblock::CreateMeshFromMemblock(KEP_kScratchMesh, KEP_kMeshMemblock);
 }

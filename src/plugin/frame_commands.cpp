@@ -1,5 +1,7 @@
-// Commands that only read or set the plug-in's own state: errors, version,
-// break and settings; and the host's start and end calls.
+// "KEP ERROR", "KEP ERROR TEXT", "KEP VERSION", "KEP BREAK", "KEP BLEND MODE",
+// "KEP MAP OFFSET", "KEP INITIAL OBJECT", "KEP INITIAL IMAGE",
+// "KEP INCLUDED AS MEDIA", "KEP AMBIENT" and the host's start call: commands
+// that only read or set the plug-in's own state.
 #include <cstring>
 
 #include "core/calling.h"

@@ -14,11 +14,3 @@ template <class Result, class Body> Result Guarded(Result failure, Body&& body) 
         return failure;
     }
 }
-
-template <class Body> void GuardedVoid(Body&& body) noexcept {
-    try {
-        body();
-    } catch (...) {
-        SetLastError(KepMessage::InsufficientMemory);
-    }
-}

@@ -99,9 +99,3 @@ void SampleMapTest::SetUp() {
 ::testing::AssertionResult Succeeded() {
     return ErrorStateIs(1, "");
 }
-
-float FloatFromBits(uint32_t bits) {
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bits_and_case.h"
 #include "core/memory.h"
 #include "map/kep_model.h"
 #include "test_host.h"
@@ -45,4 +46,6 @@ class SampleMapTest : public PluginTest {
 ::testing::AssertionResult Succeeded();
 
 // A "F" command's result word read as the float it holds.
-float FloatFromBits(uint32_t bits);
+inline float FloatFromBits(uint32_t bits) {
+    return KepFloatFromBits(bits);
+}

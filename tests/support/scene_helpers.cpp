@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "map/kep_import.h"
 #include "plugin/exports.h"
 #include "simhost/memblocks_images.h"
 
@@ -67,8 +68,8 @@ std::string GroupRecord(int32_t number) {
 bool ScratchLeft() {
     const std::vector<int> memblocks = simhost::MemblockNumbers();
     const std::vector<int> meshes = simhost::MeshNumbers();
-    return std::count(memblocks.begin(), memblocks.end(), 30) != 0 ||
-           std::count(meshes.begin(), meshes.end(), 1) != 0;
+    return std::count(memblocks.begin(), memblocks.end(), KEP_kMeshMemblock) != 0 ||
+           std::count(meshes.begin(), meshes.end(), KEP_kScratchMesh) != 0;
 }
 
 } // namespace scene_test

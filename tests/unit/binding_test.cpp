@@ -12,6 +12,7 @@
 
 #include <kepimport/host_module.h>
 
+#include "core/bits_and_case.h"
 #include "frame_helpers.h"
 #include "host/CLibrary.h"
 #include "host/host_functions.h"
@@ -25,16 +26,9 @@ using Lines = std::vector<std::string>;
 Lines g_log;
 
 std::string Hex(float value) { // the bits, which any conversion on the way would change
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
     char text[16];
-    std::snprintf(text, sizeof text, "%08x", bits);
+    std::snprintf(text, sizeof text, "%08x", KepFloatBits(value));
     return text;
-}
-float FromBits(uint32_t bits) {
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
 }
 
 template <int Module> void DeleteEx(int number) {
@@ -106,7 +100,8 @@ TEST(HostBinding, CallsReachTheirOwnModuleBitForBitAndStringsComeFromTheAllocato
             host::image::DeleteEx(4);
             host::object::DeleteEx(5);
             host::image::DeleteEx(6);
-            host::object::Position(7, FromBits(0x80000000u), FromBits(1u), FromBits(0x7FC12345u));
+            host::object::Position(7, KepFloatFromBits(0x80000000u), KepFloatFromBits(1u),
+                                   KepFloatFromBits(0x7FC12345u));
             char* text = host::CreateHostString(44); // the allocator finds a zero word
             host::DeleteHostString(nullptr);         // nothing to give back
             host::DeleteHostString(text);
