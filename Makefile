@@ -1,14 +1,17 @@
 # Front door: `make` builds both targets, `make test` builds and runs every
-# test (sanitizer build and the Windows DLL under Wine included), `make demo`
-# shows the plug-in at work, `make package` writes the release zip into dist/.
+# test (sanitizer and fuzz builds, the Windows DLL under Wine included), `make
+# demo` shows the plug-in at work, `make package` writes the release zip into
+# dist/, `make fuzz` fuzzes each target for FUZZ_SECONDS.
 BUILD      := build
 LINUX_DIR  := $(BUILD)/linux-i386
 WIN_DIR    := $(BUILD)/windows
 ASAN_DIR   := $(BUILD)/linux-i386-asan
+FUZZ_DIR   := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps linux windows asan package test test-fast test-windows demo format clean
+.PHONY: all deps linux windows asan fuzz-build fuzz package test test-fast test-windows demo format clean
 
 all: linux windows
 
@@ -31,14 +34,24 @@ asan: deps
 	    -DKEP_SANITIZE=ON
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i386.cmake \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKEP_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS on one core; findings go to $(FUZZ_DIR)/findings.
+fuzz: fuzz-build
+	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 package: windows
 	cmake --build $(WIN_DIR) --target kep_package
 
-test: all asan package
+test: all asan fuzz-build package
 	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
 	    ctest --test-dir $(LINUX_DIR) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
 	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(FUZZ_DIR) --output-on-failure -j $(JOBS)
 	scripts/run-windows-tests.sh
 
 # The outside-host scenarios against the Windows DLL, under Wine.
