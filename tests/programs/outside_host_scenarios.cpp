@@ -78,11 +78,9 @@ struct Host {
     bool ImageExists(int image) const {
         return Call<int>(kImageWord, "?GetExistEx@@YAHH@Z", image);
     }
-    float Number(const char* lookup, int object) const {
-        return FromBits(Call<uint32_t>(kObjectWord, lookup, object));
-    }
-    float LimbNumber(const char* lookup, int object, int limb) const {
-        return FromBits(Call<uint32_t>(kObjectWord, lookup, object, limb));
+    // An object's or a limb's "F" value: a position or an angle.
+    template <class... A> float Number(const char* lookup, A... args) const {
+        return FromBits(Call<uint32_t>(kObjectWord, lookup, args...));
     }
     // Makes memblock `number` holding the bytes, as a script's MAKE MEMBLOCK and writes do.
     void PutMemblock(int number, const kepw::Bytes& bytes) const {
@@ -232,11 +230,6 @@ std::string Slashed(const fs::path& path) {
     return text;
 }
 
-std::string ReadText(const std::string& path) {
-    const kepw::Bytes bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 std::vector<Row> Scenarios(const Plugin& kep, const Host& host, const Places& at) {
     return {
         {"KEP VERSION, KEP ERROR and KEP ERROR TEXT",
@@ -293,10 +286,11 @@ std::vector<Row> Scenarios(const Plugin& kep, const Host& host, const Places& at
              kep.Pivot("KEP_Angle", 0, 0, 90, 0);
              kep.Pivot("KEP_Rotate", 0, 0, 25, 0);
              Expect(host.Number("?GetYRotationEx@@YAKH@Z", 1001), 115.0f, "crate y angle");
+             Expect(kep.Float("KEP_EntityX", 3), -4.0f, "crate pivot x after the turns");
              kep.Pivot("KEP_Rotate", 1, -35, 0, 0);
              std::vector<float> limbAngles;
              for (int limb = 0; limb < 8; ++limb)
-                 limbAngles.push_back(host.LimbNumber("?GetLimbAngleX@@YAKHH@Z", 1001, limb));
+                 limbAngles.push_back(host.Number("?GetLimbAngleX@@YAKHH@Z", 1001, limb));
              Expect(std::count(limbAngles.begin(), limbAngles.end(), -35.0f), 1,
                     "lid limbs turned");
              kep.Call<void>("KEP_Hide", 0);
@@ -398,7 +392,8 @@ std::vector<Row> Scenarios(const Plugin& kep, const Host& host, const Places& at
              fs::remove(capture);
              Expect(outside::RunWithoutHost(at.self, {"--without-host", at.plugin, capture}), 0,
                     "exit code");
-             const std::string told = ReadText(capture);
+             const kepw::Bytes bytes = ReadBytes(capture);
+             const std::string told(bytes.begin(), bytes.end());
              const std::string message = "DBProCore.dll: This library is required by this program";
              const std::size_t first = told.find(message);
              Expect(first != std::string::npos && first == told.rfind(message), true,

@@ -34,31 +34,6 @@ void ReadStrings(const Bytes& data, uint32_t bundle, std::map<uint32_t, std::str
     }
 }
 
-// One version node (length, value length, type, key, value, children); returns its end.
-std::size_t ReadVersion(const Bytes& data, std::size_t at, const std::string& parent,
-                        std::map<std::string, std::string>& values) {
-    const uint16_t length = Read<uint16_t>(data, at), valueLength = Read<uint16_t>(data, at + 2);
-    const bool isText = Read<uint16_t>(data, at + 4) == 1;
-    const std::size_t end = at + length;
-    if (length < 6 || end > data.size()) throw std::runtime_error("bad version node length");
-    std::string path = parent.empty() ? "" : parent + "/";
-    for (at += 6; Read<uint16_t>(data, at) != 0; at += 2)
-        path += Ascii(data, at);
-    std::string& value = values[path];
-    at = (at + 5) & ~std::size_t{3}; // past the key's terminator, 4-byte aligned
-    if (isText) {                    // counted in UTF-16 units, terminator included
-        for (std::size_t i = 0; i < valueLength && Read<uint16_t>(data, at + 2 * i); ++i)
-            value += Ascii(data, at + 2 * i);
-        at += 2u * valueLength;
-    } else if (at + valueLength <= end) {
-        value.assign(data.begin() + at, data.begin() + at + valueLength);
-        at += valueLength;
-    }
-    for (at = (at + 3) & ~std::size_t{3}; at < end; at = (at + 3) & ~std::size_t{3})
-        at = ReadVersion(data, at, path, values);
-    return end;
-}
-
 struct File {
     Bytes bytes;
     std::vector<uint32_t> sections; // per section: address, raw size, raw offset
@@ -96,7 +71,6 @@ struct File {
             const Bytes data(bytes.begin() + from, bytes.begin() + from + size);
             image.languages.insert(id);
             if (type == 6) ReadStrings(data, name, image.strings);
-            if (type == 16) ReadVersion(data, 0, "", image.version);
         }
     }
 };

@@ -1,5 +1,5 @@
 // Reads what a host relies on in a 32-bit Windows DLL: its header, export and
-// import names, string table and version resource.
+// import names, string table and resource languages.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,4 @@ struct PeImage {
     std::vector<std::string> exports, imports;
     std::set<uint32_t> languages;            // of all resources
     std::map<uint32_t, std::string> strings; // string-table entries by id
-    // Version resource values by key path, such as
-    // "VS_VERSION_INFO/StringFileInfo/040904e4/FileVersion"; binary ones as raw bytes.
-    std::map<std::string, std::string> version;
 };

@@ -89,7 +89,7 @@ TEST_F(MapManagementTest, WithoutAMapEveryCommandFailsWithItsNeutralResult) {
 }
 
 TEST_F(SampleMapTest, NumbersThatFindNothingNeverCrash) {
-    for (int32_t bad : {-1, INT_MIN, INT_MAX}) {
+    for (int32_t bad : {-1, 9, INT_MIN, INT_MAX}) { // 9: the first code past the component types
         for (const Case& c : kCases) {
             EXPECT_EQ(c.call(bad), c.result) << c.command << " " << bad;
             EXPECT_TRUE(c.badNumberMessage ? Failed(c.badNumberMessage) : Succeeded())

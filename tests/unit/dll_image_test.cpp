@@ -29,7 +29,7 @@ TEST(WindowsDll, MatchesTheCommandTableAndNeedsOnlySystemLibraries) {
     std::sort(exports.begin(), exports.end());
     EXPECT_EQ(exports,
               std::vector<std::string>(table.exportNames.begin(), table.exportNames.end()));
-    EXPECT_EQ(table.strings.size(), 45u);
+    ASSERT_FALSE(table.strings.empty()); // else the comparisons prove nothing
     EXPECT_EQ(dll.strings, table.strings);
     EXPECT_EQ(dll.languages, std::set<uint32_t>{0x0409}); // US English
 
