@@ -35,6 +35,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
         version = reader.ReadInt();
     } catch (const CError& error) {
         SetLastErrorText(error.message);
+        g_plugin.lastLoadFailure = KepDescribeFailure(error);
         return 0;
     }
     if (version != 4 && version != 5) {
@@ -77,6 +78,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     } catch (const CError& error) {
         KEP_ReleaseGeometry(map);
         SetLastErrorText(error.message);
+        g_plugin.lastLoadFailure = KepDescribeFailure(error);
         return 0;
     } catch (const std::bad_alloc&) { // the builder's own working lists
         KEP_ReleaseGeometry(map);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/CList.h"
 #include "core/Cstring.h"
@@ -16,6 +17,9 @@ struct PluginState {
     int32_t mapNumberCounter = 0;
     int32_t lastErrorCode = 0;
     Cstring lastErrorText;
+    // The last failed load's place and fault as one line for people (see
+    // KepDescribeFailure); for the plug-in's own tools, never shown to scripts.
+    std::string lastLoadFailure;
 
     KEP_LoadSettings settings;
     uint32_t blendMode = 8; // stored only

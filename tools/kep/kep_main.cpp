@@ -21,6 +21,14 @@ int main(int argc, char** argv) {
     infoCommand->add_option("MAP", info.map, "KEP map file")->required()->check(CLI::ExistingFile);
     infoCommand->add_flag("--json", info.json, "Print one JSON document instead of tables");
 
+    kep::CheckOptions check;
+    CLI::App* checkCommand = app.add_subcommand(
+        "check", "Report the first fatal fault with its place, then every tolerated oddity.\n"
+                 "Exit code 0: clean, 1: warnings only, 2: a fatal fault");
+    checkCommand->add_option("MAP", check.map, "KEP map file")
+        ->required()
+        ->check(CLI::ExistingFile);
+
     kep::RenderOptions render;
     std::string size = "800x600", lightmaps = "on";
     CLI::App* renderCommand =
@@ -54,6 +62,7 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     if (infoCommand->parsed()) return kep::RunInfo(info);
+    if (checkCommand->parsed()) return kep::RunCheck(check);
     if (exportCommand->parsed()) return kep::RunExport(exportOptions);
 
     char separator = 0;

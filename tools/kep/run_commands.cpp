@@ -8,6 +8,7 @@
 #include "gltf_export.h"
 #include "kep_session.h"
 #include "map/kep_model.h"
+#include "map_check.h"
 #include "map_report.h"
 #include "progress.h"
 #include "scene_render.h"
@@ -102,6 +103,15 @@ int RunExport(const ExportOptions& options) {
     std::printf("Wrote %s: %d nodes, %d meshes, %d vertices, %d images\n", options.output.c_str(),
                 counts.nodes, counts.meshes, counts.vertices, counts.images);
     return 0;
+}
+
+int RunCheck(const CheckOptions& options) {
+    const std::vector<Finding> findings = CheckMap(options.map);
+    for (const Finding& finding : findings)
+        std::printf("%s: %s\n", finding.fatal ? "fatal" : "warning", finding.text.c_str());
+    const int code = CheckExitCode(findings);
+    if (code == 0) std::printf("%s: no faults found\n", options.map.c_str());
+    return code;
 }
 
 } // namespace kep

@@ -42,6 +42,7 @@ void Stop() {
 
 bool LoadFile(const std::string& path, int32_t lightmapFlag, std::string* error) {
     simhost::ClearCalls();
+    g_plugin.lastLoadFailure.clear();
     return Finish(KEP_Load(path.c_str(), lightmapFlag), error);
 }
 
@@ -64,6 +65,10 @@ bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t lightmapFlag, int memb
         return false;
     }
     return Finish(KEP_MakeKEPFromMemblock(memblock, lightmapFlag), error);
+}
+
+std::string LastLoadFailure() {
+    return g_plugin.lastLoadFailure;
 }
 
 KEP_Map* CurrentMap() {

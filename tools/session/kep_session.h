@@ -32,6 +32,11 @@ bool PutInMemblock(int memblock, const std::vector<uint8_t>& bytes);
 bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t lightmapFlag, int memblock,
                std::string* error = nullptr);
 
+// Where and why the last failed LoadFile stopped, e.g. "mesh 12, surface 3:
+// vertex data ends at byte 1048576 (needs 60 more)"; empty when the failure
+// came before any reading (no such file, a foreign version).
+std::string LastLoadFailure();
+
 // The plug-in's current map, null when none is loaded.
 KEP_Map* CurrentMap();
 

@@ -1,0 +1,122 @@
+// `kep check` on one table of maps from the writer: each broken map must be
+// reported with the place of its fault, each tolerated oddity as a warning
+// with its place, and the exit code must say which it was.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kep_writer.h"
+#include "load_helpers.h"
+#include "map_check.h"
+#include "test_host.h"
+
+namespace {
+
+// One tile of two triangles over four vertices, textured "a.bmp".
+kepw::Surface Tile(int32_t lightmap = 0) {
+    kepw::Surface surface = kepw::TriangleSurface("a.bmp", lightmap);
+    surface.vertices.push_back(surface.vertices[0]);
+    surface.triangles.push_back({0, 2, 3});
+    return surface;
+}
+
+kepw::Map OneMesh(kepw::Surface surface) {
+    kepw::Map map;
+    kepw::Mesh mesh;
+    mesh.surfaces = {std::move(surface)};
+    map.meshes = {mesh};
+    return map;
+}
+
+struct Case {
+    const char* name;
+    kepw::Bytes bytes;
+    int exitCode;
+    // Expected findings; "{size}" stands for the file's size in bytes and
+    // "{dir}" for the folder the map is in.
+    std::vector<std::string> findings;
+};
+
+std::vector<Case> Cases() {
+    std::vector<Case> cases;
+    cases.push_back({"clean", kepw::Write(OneMesh(Tile())), 0, {}});
+
+    // Two vertices written, three announced: vertex 3 starts on the entity
+    // count, the last 4 bytes, and lacks the other 56 of its 60.
+    kepw::Surface short3 = Tile();
+    short3.vertices.resize(2);
+    short3.triangles.clear();
+    short3.vertexCount = 3;
+    cases.push_back({"vertices cut short",
+                     kepw::Write(OneMesh(short3)),
+                     2,
+                     {"mesh 1, surface 1: vertex data ends at byte {size} (needs 56 more)"}});
+
+    // A 4x4 lightmap (64 bytes) with 3 pixels: 12 bytes and the two section
+    // counts after it are all that is left, 44 short.
+    kepw::Map lightmapShort;
+    lightmapShort.lightmaps = {{4, 4, {1, 2, 3}}};
+    cases.push_back({"lightmap pixels cut short",
+                     kepw::Write(lightmapShort),
+                     2,
+                     {"lightmap 1: pixels ends at byte {size} (needs 44 more)"}});
+
+    const kepw::Bytes whole = kepw::Write(OneMesh(Tile()));
+    cases.push_back({"foreign version", kepw::WithVersion(whole, 6), 2, {"Unsupported Version"}});
+    cases.push_back({"empty file", {}, 2, {"header: ends at byte 0 (needs 4 more)"}});
+
+    kepw::Surface missing = Tile();
+    missing.textureName = "missing.bmp";
+    cases.push_back({"texture file missing",
+                     kepw::Write(OneMesh(missing)),
+                     2,
+                     {"mesh 1, surface 1: Unable to find texture: {dir}/missing.bmp"}});
+
+    // Everything the plug-in reads past without stopping.
+    kepw::Map odd;
+    odd.groups = {{0, 9, "name=orphan", {}}, // parent 9: no such group
+                  {0, 3, "name=a", {}},      // a cycle 2 -> 3 -> 2
+                  {0, 2, "name=b", {}}};
+    kepw::Surface oddSurface = Tile(2); // lightmap 2 of none
+    kepw::Mesh oddMesh;
+    oddMesh.surfaces = {oddSurface};
+    odd.meshes = {oddMesh};
+    cases.push_back({"tolerated oddities",
+                     kepw::Write(odd),
+                     1,
+                     {"group 1: parent group number 9 names no group",
+                      "group 2: its parents lead back to it (a parent cycle)",
+                      "mesh 1, surface 1: lightmap number 2 names none"}});
+    return cases;
+}
+
+std::string Fill(std::string text, const std::string& size, const std::string& dir) {
+    for (const auto& [key, value] :
+         {std::make_pair(std::string("{size}"), size), std::make_pair(std::string("{dir}"), dir)})
+        for (auto at = text.find(key); at != std::string::npos; at = text.find(key))
+            text.replace(at, key.size(), value);
+    return text;
+}
+
+TEST_F(PluginTest, KepCheckReportsEachFaultWithItsPlace) {
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteImageFile(dir.Place("a.bmp"));
+        const std::string path = dir.Place("map.kep");
+        ASSERT_TRUE(kepw::WriteFile(path, c.bytes));
+
+        const std::vector<kep::Finding> findings = kep::CheckMap(path);
+        std::vector<std::string> texts;
+        for (const kep::Finding& finding : findings)
+            texts.push_back(finding.text);
+        std::vector<std::string> expected;
+        for (const std::string& text : c.findings)
+            expected.push_back(Fill(text, std::to_string(c.bytes.size()), dir.Path()));
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(kep::CheckExitCode(findings), c.exitCode);
+    }
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#include "map_check.h"
+
+#include <algorithm>
+#include <set>
+
+#include "kep_session.h"
+#include "map/kep_model.h"
+
+namespace kep {
+namespace {
+
+constexpr int32_t kLightmapsOn = 2;
+
+std::string Number(int32_t index) {
+    return std::to_string(index + 1);
+}
+
+// Groups whose parent numbers name no group, and parent chains that come
+// back to where they started (reported once per cycle, at its lowest group).
+void GroupFindings(const KEP_Map& map, std::vector<Finding>* out) {
+    const auto& groups = map.groupsByNumber;
+    const int32_t count = static_cast<int32_t>(groups.size());
+    auto parentOf = [&](const KEP_Group* group) -> const KEP_Group* {
+        const int32_t parent = group->parentGroupNumber;
+        return parent >= 1 && parent <= count ? groups[parent - 1] : nullptr;
+    };
+    std::set<int32_t> reported;
+    for (const KEP_Group* group : groups) {
+        const std::string place = "group " + std::to_string(group->groupNumber);
+        if (group->parentGroupNumber != 0 && !parentOf(group))
+            out->push_back({false, place + ": parent group number " +
+                                       std::to_string(group->parentGroupNumber) +
+                                       " names no group"});
+        std::set<const KEP_Group*> seen;
+        const KEP_Group* at = parentOf(group);
+        while (at && at != group && seen.insert(at).second)
+            at = parentOf(at);
+        if (at != group) continue;
+        int32_t lowest = group->groupNumber;
+        for (const KEP_Group* g = parentOf(group); g != group; g = parentOf(g))
+            lowest = std::min(lowest, g->groupNumber);
+        if (reported.insert(lowest).second)
+            out->push_back({false, "group " + std::to_string(lowest) +
+                                       ": its parents lead back to it (a parent cycle)"});
+    }
+}
+
+std::vector<Finding> Warnings(const KEP_Map& map) {
+    std::vector<Finding> out;
+    GroupFindings(map, &out);
+    for (int32_t m = 0; m < map.meshes.Count(); ++m) {
+        const KEP_Mesh* mesh = map.meshes.At(m);
+        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
+            const KEP_Surface* surface = mesh->surfaces.At(s);
+            const std::string place = "mesh " + Number(m) + ", surface " + Number(s);
+            if (surface->lightmapIndex >= map.lightmaps.Count())
+                out.push_back({false, place + ": lightmap number " +
+                                          Number(surface->lightmapIndex) + " names none"});
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<Finding> CheckMap(const std::string& path) {
+    kepsession::Restart();
+    std::string error;
+    std::vector<Finding> findings;
+    if (kepsession::LoadFile(path, kLightmapsOn, &error)) {
+        findings = Warnings(*kepsession::CurrentMap());
+    } else {
+        const std::string place = kepsession::LastLoadFailure();
+        findings.push_back({true, place.empty() ? error : place});
+    }
+    kepsession::Stop();
+    return findings;
+}
+
+int CheckExitCode(const std::vector<Finding>& findings) {
+    if (findings.empty()) return 0;
+    return std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.fatal; })
+               ? 2
+               : 1;
+}
+
+} // namespace kep
