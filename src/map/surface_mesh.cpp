@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/CError.h"
+#include "core/bits_and_case.h"
 #include "host/host_functions.h"
 #include "map/kep_import.h"
 
@@ -23,33 +24,21 @@ float Place(float value, double subtract, float offset) {
     return static_cast<float>(static_cast<double>(value) - subtract + static_cast<double>(offset));
 }
 
-uint32_t Bits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float FloatOf(uint32_t bits) {
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // One corner's words as the memblock holds them: 9, or 11 with lightmap UVs.
 void EncodeCorner(const KEP_Vertex& v, const double base[3], const float* offset, bool lightmapped,
                   uint32_t* words) {
     for (int axis = 0; axis < 3; ++axis)
-        words[axis] = Bits(Place(v.position[axis], base[axis], offset[axis]));
+        words[axis] = KepFloatBits(Place(v.position[axis], base[axis], offset[axis]));
     for (int axis = 0; axis < 3; ++axis)
-        words[3 + axis] = Bits(v.normal[axis]);
+        words[3 + axis] = KepFloatBits(v.normal[axis]);
     words[kDiffuseWord] = (static_cast<uint32_t>(v.colour[0]) & 0xFFu) << 16 |
                           (static_cast<uint32_t>(v.colour[1]) & 0xFFu) << 8 |
                           (static_cast<uint32_t>(v.colour[2]) & 0xFFu);
-    words[7] = Bits(v.texture[0]);
-    words[8] = Bits(v.texture[1]);
+    words[7] = KepFloatBits(v.texture[0]);
+    words[8] = KepFloatBits(v.texture[1]);
     if (lightmapped) {
-        words[9] = Bits(v.lightmap[0]);
-        words[10] = Bits(v.lightmap[1]);
+        words[9] = KepFloatBits(v.lightmap[0]);
+        words[10] = KepFloatBits(v.lightmap[1]);
     }
 }
 
@@ -71,7 +60,8 @@ class MemblockWords {
         }
         for (int n = 0; n < count; ++n, at += 4) {
             if (floats >> n & 1u)
-                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, at, FloatOf(words[n]));
+                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, at,
+                                                   KepFloatFromBits(words[n]));
             else
                 host::memblock::WriteMemblockDWord(KEP_kMeshMemblock, at, words[n]);
         }

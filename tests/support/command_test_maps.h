@@ -44,8 +44,3 @@ class SampleMapTest : public PluginTest {
 // The last-error state: code 0 with this text, or code 1 and no text.
 ::testing::AssertionResult Failed(const char* message);
 ::testing::AssertionResult Succeeded();
-
-// A "F" command's result word read as the float it holds.
-inline float FloatFromBits(uint32_t bits) {
-    return KepFloatFromBits(bits);
-}

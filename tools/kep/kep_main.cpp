@@ -9,6 +9,13 @@
 
 #include "commands.h"
 
+namespace {
+// Every subcommand takes the map first.
+void AddMapArgument(CLI::App* command, std::string& map) {
+    command->add_option("MAP", map, "KEP map file")->required()->check(CLI::ExistingFile);
+}
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"kep: inspect, check, picture and export KEP maps (versions 4 and 5).\n"
                  "Each subcommand has its own --help."};
@@ -18,24 +25,20 @@ int main(int argc, char** argv) {
     CLI::App* infoCommand =
         app.add_subcommand("info", "Print the map's version, counts, groups, meshes, textures, "
                                    "lightmaps and entities");
-    infoCommand->add_option("MAP", info.map, "KEP map file")->required()->check(CLI::ExistingFile);
+    AddMapArgument(infoCommand, info.map);
     infoCommand->add_flag("--json", info.json, "Print one JSON document instead of tables");
 
     kep::CheckOptions check;
     CLI::App* checkCommand = app.add_subcommand(
         "check", "Report the first fatal fault with its place, then every tolerated oddity.\n"
                  "Exit code 0: clean, 1: warnings only, 2: a fatal fault");
-    checkCommand->add_option("MAP", check.map, "KEP map file")
-        ->required()
-        ->check(CLI::ExistingFile);
+    AddMapArgument(checkCommand, check.map);
 
     kep::RenderOptions render;
     std::string size = "800x600", lightmaps = "on";
     CLI::App* renderCommand =
         app.add_subcommand("render", "Draw the scene the host builds into a PNG picture");
-    renderCommand->add_option("MAP", render.map, "KEP map file")
-        ->required()
-        ->check(CLI::ExistingFile);
+    AddMapArgument(renderCommand, render.map);
     renderCommand->add_option("OUT", render.picture, "PNG picture to write")->required();
     renderCommand->add_option("--size", size, "Picture size WIDTHxHEIGHT (16 to 8192 each)")
         ->capture_default_str();
@@ -53,9 +56,7 @@ int main(int argc, char** argv) {
     CLI::App* exportCommand = app.add_subcommand(
         "export", "Write the scene as glTF 2.0: OUT.glb (one file) or OUT.gltf (with OUT.bin "
                   "and PNG images beside it)");
-    exportCommand->add_option("MAP", exportOptions.map, "KEP map file")
-        ->required()
-        ->check(CLI::ExistingFile);
+    AddMapArgument(exportCommand, exportOptions.map);
     exportCommand->add_option("OUT", exportOptions.output, "glTF file to write (.gltf or .glb)")
         ->required();
 
