@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bits_and_case.h"
 #include "fuzz_support.h"
 #include "host/host_functions.h"
 #include "plugin/exports.h"
@@ -46,10 +47,7 @@ class Commands {
                                       -std::numeric_limits<float>::max()};
         const std::size_t pick = m_in.ConsumeIntegralInRange<std::size_t>(0, std::size(edges));
         if (pick < std::size(edges)) return edges[pick];
-        const uint32_t bits = m_in.ConsumeIntegral<uint32_t>();
-        float value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
+        return KepFloatFromBits(m_in.ConsumeIntegral<uint32_t>());
     }
     // Null, empty, 260 characters (longer than a path), odd bytes, a
     // directory, the textures and the last map file, or text from the input.
@@ -98,192 +96,119 @@ template <class Text, class Copy> void BufferCall(Commands& c, Text text, Copy c
     copy(c.m_in.ConsumeBool() ? buffer.data() : nullptr);
 }
 
-void Step(Commands& c) {
-    FuzzedDataProvider& in = c.m_in;
+const std::vector<uint8_t>& AnySmallMap(FuzzedDataProvider& in) {
     const std::vector<std::vector<uint8_t>>& maps = SmallMaps();
-    switch (in.ConsumeIntegralInRange(0, 44)) {
-    case 0: {
-        const auto& map = maps[in.ConsumeIntegralInRange<std::size_t>(0, maps.size() - 1)];
+    return maps[in.ConsumeIntegralInRange<std::size_t>(0, maps.size() - 1)];
+}
+
+// One entry per step kind; arguments are drawn in parameter order.
+using Step = void (*)(Commands&);
+const Step kSteps[] = {
+    [](Commands& c) {
+        const auto& map = AnySmallMap(c.m_in);
         const int32_t flag = c.Int();
-        c.Load([&] { return LoadFromFile(map.data(), map.size(), flag); });
-        break;
-    }
-    case 1: {
-        const auto& map = maps[in.ConsumeIntegralInRange<std::size_t>(0, maps.size() - 1)];
-        const int32_t flag = c.Int();
-        c.Load([&] { return LoadFromMemblock(map.data(), map.size(), flag); });
-        break;
-    }
-    case 2:
-    case 3: {
+        const bool file = c.m_in.ConsumeBool();
+        c.Load([&] {
+            return file ? LoadFromFile(map.data(), map.size(), flag)
+                        : LoadFromMemblock(map.data(), map.size(), flag);
+        });
+    },
+    [](Commands& c) {
         const std::vector<uint8_t> bytes =
-            in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, 600));
+            c.m_in.ConsumeBytes<uint8_t>(c.m_in.ConsumeIntegralInRange<std::size_t>(0, 600));
         const int32_t flag = c.Int();
-        const bool file = in.ConsumeBool();
+        const bool file = c.m_in.ConsumeBool();
         c.Load([&] {
             return file ? LoadFromFile(bytes.data(), bytes.size(), flag)
                         : LoadFromMemblock(bytes.data(), bytes.size(), flag);
         });
-        break;
-    }
-    case 4: {
+    },
+    [](Commands& c) {
         const char* name = c.Text();
         const int32_t flag = c.Int();
         c.Load([&] { return KEP_Load(name, flag); });
-        break;
-    }
-    case 5: {
+    },
+    [](Commands& c) {
         const int32_t memblock = c.Int(), flag = c.Int();
         c.Load([&] { return KEP_MakeKEPFromMemblock(memblock, flag); });
-        break;
-    }
-    case 6:
-        KEP_Clear();
-        break;
-    case 7:
-        KEP_SetCurrentMap(c.Int());
-        break;
-    case 8:
-        KEP_GetCurrentMap();
-        break;
-    case 9:
-        Destructor();
-        break;
-    case 10:
-        Constructor();
-        break;
-    case 11:
-        KEP_InitialObject(c.Int());
-        break;
-    case 12:
-        KEP_InitialImage(c.Int());
-        break;
-    case 13:
-        KEP_BlendMode(static_cast<uint32_t>(c.Int()));
-        break;
-    case 14: {
+    },
+    [](Commands&) { KEP_Clear(); },
+    [](Commands& c) { KEP_SetCurrentMap(c.Int()), KEP_GetCurrentMap(); },
+    [](Commands&) { Destructor(); },
+    [](Commands&) { Constructor(); },
+    [](Commands& c) { KEP_InitialObject(c.Int()), KEP_InitialImage(c.Int()); },
+    [](Commands& c) { KEP_BlendMode(static_cast<uint32_t>(c.Int())), KEP_MediaIncluded(c.Int()); },
+    [](Commands& c) {
         const float x = c.Float(), y = c.Float(), z = c.Float();
         KEP_MapOffset(x, y, z);
-        break;
-    }
-    case 15:
-        KEP_MediaIncluded(c.Int());
-        break;
-    case 16:
-        KEP_SetAmbient(c.Int());
-        break;
-    case 17:
-        KEP_ShowMap();
-        break;
-    case 18:
-        KEP_HideMap();
-        break;
-    case 19:
-        KEP_Count(c.Int());
-        break;
-    case 20:
-        KEP_SurfaceCount(c.Int());
-        break;
-    case 21: {
+    },
+    [](Commands& c) { KEP_SetAmbient(c.Int()); },
+    [](Commands& c) { (c.m_in.ConsumeBool() ? KEP_ShowMap : KEP_HideMap)(); },
+    [](Commands& c) {
+        int32_t (*const queries[])(int32_t) = {
+            KEP_Count,        KEP_SurfaceCount, KEP_TextureID,     KEP_Texture,
+            KEP_PivotID,      KEP_GetMeshIndex, KEP_ObjectToGroup, KEP_GroupToObject,
+            KEP_GroupToPivot, KEP_PivotToGroup, KEP_MeshToGroup,   KEP_EntityToGroup};
+        queries[c.m_in.ConsumeIntegralInRange<std::size_t>(0, std::size(queries) - 1)](c.Int());
+    },
+    [](Commands& c) {
+        uint32_t (*const coordinates[])(int32_t) = {KEP_EntityX, KEP_EntityY, KEP_EntityZ};
+        coordinates[c.m_in.ConsumeIntegralInRange(0, 2)](c.Int());
+    },
+    [](Commands& c) {
         const int32_t mesh = c.Int(), surface = c.Int();
         KEP_SurfaceTexture(mesh, surface);
-        break;
-    }
-    case 22:
+    },
+    [](Commands& c) {
         c.HostString([](char* p, Commands& cc) { return KEP_TextureName(p, cc.Int()); });
-        break;
-    case 23: {
+    },
+    [](Commands& c) {
         const int32_t texture = c.Int();
         BufferCall(
             c, [&](char* p) { return KEP_TextureName(p, texture); },
             [&](char* b) { return KEPCPP_TextureName(b, texture); });
-        break;
-    }
-    case 24:
-        KEP_TextureID(c.Int());
-        break;
-    case 25:
-        KEP_Texture(c.Int());
-        break;
-    case 26: {
+    },
+    [](Commands& c) {
         const char* name = c.Text();
-        KEP_TextureCreate(name, in.ConsumeBool() ? kHarnessImage : c.Int());
-        break;
-    }
-    case 27: {
+        KEP_TextureCreate(name, c.m_in.ConsumeBool() ? kHarnessImage : c.Int());
+    },
+    [](Commands& c) {
         const int32_t mesh = c.Int(), surface = c.Int(), texture = c.Int();
         KEP_TextureMesh(mesh, surface, texture);
-        break;
-    }
-    case 28:
-        KEP_EntityX(c.Int());
-        break;
-    case 29:
-        KEP_EntityY(c.Int());
-        break;
-    case 30:
-        KEP_EntityZ(c.Int());
-        break;
-    case 31:
-        KEP_PivotID(c.Int());
-        break;
-    case 32:
-        KEP_GetMeshIndex(c.Int());
-        break;
-    case 33: {
+    },
+    [](Commands& c) {
         const int32_t component = c.Int(), index = c.Int();
         KEP_Flags(component, index);
         KEP_PropertyCount(component, index);
-        break;
-    }
-    case 34: {
+    },
+    [](Commands& c) {
         const int32_t component = c.Int(), kind = c.Int(), index = c.Int(), property = c.Int();
         BufferCall(
             c, [&](char* p) { return KEP_Property(p, component, kind, index, property); },
             [&](char* b) { return KEPCPP_Property(b, component, kind, index, property); });
-        break;
-    }
-    case 35: {
+    },
+    [](Commands& c) {
         const int32_t component = c.Int(), index = c.Int();
         const char* key = c.Text();
         BufferCall(
             c, [&](char* p) { return KEP_PropertyByKey(p, component, index, key); },
             [&](char* b) { return KEPCPP_PropertyByKey(b, component, index, key); });
-        break;
-    }
-    case 36:
-    case 37:
-    case 38:
-    case 39: {
+    },
+    [](Commands& c) {
         void (*const turns[])(int32_t, float, float, float) = {KEP_Move, KEP_Position, KEP_Angle,
                                                                KEP_Rotate};
         const int32_t pivot = c.Int();
         const float x = c.Float(), y = c.Float(), z = c.Float();
-        turns[in.ConsumeIntegralInRange(0, 3)](pivot, x, y, z);
-        break;
-    }
-    case 40:
-        (in.ConsumeBool() ? KEP_Show : KEP_Hide)(c.Int());
-        break;
-    case 41: {
-        int32_t (*const mapping[])(int32_t) = {KEP_ObjectToGroup, KEP_GroupToObject,
-                                               KEP_GroupToPivot,  KEP_PivotToGroup,
-                                               KEP_MeshToGroup,   KEP_EntityToGroup};
-        mapping[in.ConsumeIntegralInRange(0, 5)](c.Int());
-        break;
-    }
-    case 42:
+        turns[c.m_in.ConsumeIntegralInRange(0, 3)](pivot, x, y, z);
+    },
+    [](Commands& c) { (c.m_in.ConsumeBool() ? KEP_Show : KEP_Hide)(c.Int()); },
+    [](Commands& c) {
         c.HostString([](char* p, Commands&) { return KEP_GetLastErrorText(p); });
         KEP_GetLastError();
-        break;
-    case 43:
-        c.HostString([](char* p, Commands&) { return KEP_Version(p); });
-        break;
-    case 44:
-        GetDependencyID(c.Int()), GetNumDependencies();
-        break;
-    }
-}
+    },
+    [](Commands& c) { c.HostString([](char* p, Commands&) { return KEP_Version(p); }); },
+    [](Commands& c) { GetDependencyID(c.Int()), GetNumDependencies(); },
+};
 
 } // namespace
 
@@ -292,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     Commands commands(input);
     for (int steps = 0; steps < 48 && input.remaining_bytes() > 0; ++steps) {
-        Step(commands);
+        kSteps[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kSteps) - 1)](commands);
         CheckHostOperations("a command");
     }
     commands.Finish();
