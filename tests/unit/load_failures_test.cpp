@@ -404,42 +404,4 @@ TEST_F(LoadFailureTest, LightmapSidesAreCheckedAgainstTheDataLeft) {
     }
 }
 
-// Where reading stopped, as a tool prints it from the failure's place: the
-// section, the record path and the byte offsets. Scripts see only "EOF".
-TEST(ReadSections, AFailureSaysWhereInTheMapReadingStopped) {
-    kepw::Map source;
-    source.groups = {{0, 0, "a=b", {}}};
-    source.meshes = {{}};
-    source.meshes[0].surfaces = {kepw::TriangleSurface("caulk", 0),
-                                 kepw::TriangleSurface("caulk", 0)};
-    source.entities = {{0, 0, "", {1, 2, 3}}};
-    const kepw::Bytes bytes = kepw::Write(source);
-    const int32_t size = static_cast<int32_t>(bytes.size());
-    const int32_t entity = size - 21;               // 4 + 4 + "" + 3 floats
-    const int32_t vertices = entity - 4 - 12 - 180; // count, one triangle, three vertices
-    const std::pair<int32_t, std::string> cuts[] = {
-        {6, "group count: ends at byte 6 (needs 2 more)"},
-        {vertices + 100, "mesh 1, surface 2: vertex data ends at byte " +
-                             std::to_string(vertices + 100) + " (needs 80 more)"},
-        {entity + 11, "entity 1: ends at byte " + std::to_string(entity + 11) + " (needs 2 more)"},
-    };
-    for (const auto& [cut, expected] : cuts) {
-        CFile reader;
-        ASSERT_TRUE(reader.OpenMemory(bytes.data(), cut));
-        KEP_Map map;
-        map.version = 4;
-        KEP_LoadSettings settings;
-        KEP_BuildState build;
-        KEP_LoadContext load{reader, map, settings, build};
-        try {
-            reader.ReadInt(); // the version
-            KEP_ReadSections(load);
-            ADD_FAILURE() << "read whole at " << cut;
-        } catch (const CError& error) {
-            EXPECT_EQ(KepDescribeFailure(error), expected);
-            EXPECT_STREQ(error.message, "EOF");
-        }
-    }
-}
-
 } // namespace
