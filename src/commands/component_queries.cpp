@@ -49,7 +49,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_Count(int32_t component) {
     case kMap:
         return g_plugin.maps.Count();
     case kObject:
-        return map->objectsBuilt;
+        return map->build.objectsBuilt;
     default:
         SetLastError(KepMessage::InvalidComponentType);
         return 0;
@@ -116,7 +116,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GetMeshIndex(int32_t object) {
     for (int32_t m = 0; m < map->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = map->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s)
-            if (mesh->surfaces.At(s)->builtObject == object) return m;
+            if (mesh->surfaces.At(s)->build.object == object) return m;
     }
     return -1;
 }

@@ -28,7 +28,8 @@ KEP_EXPORT int32_t KEP_CDECL KEP_ObjectToGroup(int32_t object) {
     for (bool more = groups.Next(); more && groups.GetCurrent(); more = groups.Next()) {
         const KEP_Group* group = groups.GetCurrent();
         // Only the group whose own geometry made the object answers for it.
-        if (group->object == object && group->ownsObject != 0 && group->meshes.Count() > 0)
+        if (group->build.object == object && group->build.ownsObject != 0 &&
+            group->meshes.Count() > 0)
             return GroupIndexOf(group);
     }
     return -1;
@@ -38,8 +39,8 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GroupToObject(int32_t groupIndex) {
     ResetLastError();
     if (!CurrentMapOrFail()) return 0;
     const KEP_Group* group = GroupAtIndex(groupIndex);
-    if (!group || group->ownsObject == 0) return 0;
-    return group->object;
+    if (!group || group->build.ownsObject == 0) return 0;
+    return group->build.object;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_GroupToPivot(int32_t groupIndex) {

@@ -65,7 +65,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
         std::memcpy(map->mapDirectory, fileName, static_cast<std::size_t>(prefix));
         map->mapDirectory[prefix] = '\0';
     }
-    map->objectsBuilt = 0;
+    map->build.objectsBuilt = 0;
 
     const KEP_NumberSearchScope numberSearches;
     KEP_LoadContext load{reader, *map, g_plugin.settings, g_plugin.build};

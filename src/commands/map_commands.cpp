@@ -46,7 +46,7 @@ template <class HostCall> void ForEachOwnedObject(HostCall call) {
     COwningList<KEP_Group>& groups = map->groups;
     for (bool more = groups.First(); more && groups.GetCurrent(); more = groups.Next()) {
         const KEP_Group* group = groups.GetCurrent();
-        if (group->object != 0 && group->ownsObject != 0) call(group->object);
+        if (group->build.object != 0 && group->build.ownsObject != 0) call(group->build.object);
     }
 }
 

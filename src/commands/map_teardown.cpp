@@ -42,12 +42,14 @@ void KEP_DeleteHostMedia(const KEP_Map* map) {
     // it and the existence test passes over it for the others.
     for (int32_t i = 0; i < map->groups.Count(); ++i) {
         const KEP_Group* group = map->groups.At(i);
-        if (group && group->object != 0 && host::object::GetExist(group->object))
-            KEP_DeleteHostObject(group->object);
+        if (group && group->build.object != 0 && host::object::GetExist(group->build.object))
+            KEP_DeleteHostObject(group->build.object);
     }
     DeletedImages images;
     for (int32_t i = 0; i < map->textures.Count(); ++i)
-        if (const KEP_TextureInfo* texture = map->textures.At(i)) images.Delete(texture->image);
+        if (const KEP_TextureInfo* texture = map->textures.At(i))
+            images.Delete(texture->build.image);
     for (int32_t i = 0; i < map->lightmaps.Count(); ++i)
-        if (const KEP_Lightmap* lightmap = map->lightmaps.At(i)) images.Delete(lightmap->image);
+        if (const KEP_Lightmap* lightmap = map->lightmaps.At(i))
+            images.Delete(lightmap->build.image);
 }

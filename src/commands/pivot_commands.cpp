@@ -30,13 +30,13 @@ bool FindPivotTarget(int32_t pivotIndex, PivotTarget& target) {
     const KEP_Group* group = target.pivot->group;
     // A group that was put into no host object has no geometry to act on;
     // object 0 would name nothing of ours in the host.
-    if (!group || group->object == 0) {
+    if (!group || group->build.object == 0) {
         SetLastError(KepMessage::NoGroupObject);
         return false;
     }
-    target.object = group->object;
-    target.limb = group->firstLimb;
-    target.wholeObject = group->ownsObject != 0;
+    target.object = group->build.object;
+    target.limb = group->build.firstLimb;
+    target.wholeObject = group->build.ownsObject != 0;
     return true;
 }
 

@@ -24,7 +24,7 @@ KEP_TextureInfo* TextureOrFail(int32_t index) {
 int32_t TextureImage(int32_t index) {
     ResetLastError();
     const KEP_TextureInfo* texture = TextureOrFail(index);
-    return texture ? texture->image : 0;
+    return texture ? texture->build.image : 0;
 }
 
 // Makes the record; null when memory is short.
@@ -36,7 +36,7 @@ KEP_TextureInfo* NewTexture(const char* name, int32_t image) {
         KEP_DELETE(texture);
         return nullptr;
     }
-    texture->image = image;
+    texture->build.image = image;
     return texture;
 }
 
@@ -115,7 +115,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceI
     surface->textureIndex = textureIndex;
     // The surface lives on as the limb it was built into; one that was never
     // built has nothing in the host to retexture.
-    if (surface->builtObject != 0)
-        host::object::TextureLimb(surface->builtObject, surface->builtLimb, texture->image);
+    if (surface->build.object != 0)
+        host::object::TextureLimb(surface->build.object, surface->build.limb, texture->build.image);
     return 1;
 }

@@ -23,9 +23,9 @@ uint32_t AddAmbient(uint32_t pixel, uint32_t ambient) {
 void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
     for (int32_t i = 0; i < map.lightmaps.Count(); ++i) {
         const KEP_Lightmap* lightmap = map.lightmaps.At(i);
-        if (lightmap->image <= 0) continue; // no image was made for it
+        if (lightmap->build.image <= 0) continue; // no image was made for it
 
-        host::memblock::CreateMemblockFromImage(KEP_kImageMemblock, lightmap->image);
+        host::memblock::CreateMemblockFromImage(KEP_kImageMemblock, lightmap->build.image);
         const uint32_t address = host::memblock::GetMemblockPtr(KEP_kImageMemblock);
         const int32_t size = host::memblock::GetMemblockSize(KEP_kImageMemblock);
         const int64_t needed =
@@ -41,8 +41,8 @@ void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
                 pixel = AddAmbient(pixel, ambient);
                 std::memcpy(pixels + 4 * p, &pixel, 4);
             }
-            KEP_DeleteHostImage(lightmap->image);
-            host::memblock::CreateImageFromMemblock(lightmap->image, KEP_kImageMemblock);
+            KEP_DeleteHostImage(lightmap->build.image);
+            host::memblock::CreateImageFromMemblock(lightmap->build.image, KEP_kImageMemblock);
         }
         host::memblock::DeleteMemblock(KEP_kImageMemblock);
     }

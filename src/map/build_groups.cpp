@@ -31,13 +31,13 @@ struct Pass {
 
 int32_t TextureImage(const Scene& scene, const KEP_Surface* surface) {
     const KEP_TextureInfo* texture = scene.map.textures.At(surface->textureIndex);
-    return texture ? texture->image : 0;
+    return texture ? texture->build.image : 0;
 }
 
 int32_t LightmapImage(const Scene& scene, const KEP_Surface* surface) {
     if (!KEP_UsesLightmaps(scene.flag) || surface->lightmapIndex < 0) return 0;
     const KEP_Lightmap* lightmap = scene.map.lightmaps.At(surface->lightmapIndex);
-    return lightmap ? lightmap->image : 0;
+    return lightmap ? lightmap->build.image : 0;
 }
 
 float Sum(float a, float b) {
@@ -56,8 +56,8 @@ void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
         host::memblock::DeleteMemblock(KEP_kMeshMemblock);
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildGroups", KEP_UNIT_MAP);
     }
-    group->ownsObject = 1;
-    group->object = object;
+    group->build.ownsObject = 1;
+    group->build.object = object;
     host::object::MakeObject(object, KEP_kScratchMesh, 0);
     if (const int32_t image = TextureImage(scene, surface); image > 0) {
         host::object::SetTextureStage(object, 0, image);
@@ -70,19 +70,19 @@ void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
     const float* origin = scene.build.buildOrigin;
     host::object::Position(object, Sum(mesh->position[0], origin[0]),
                            Sum(mesh->position[1], origin[1]), Sum(mesh->position[2], origin[2]));
-    ++scene.map.objectsBuilt;
+    ++scene.map.build.objectsBuilt;
     scene.build.limbCounter = 1;
-    surface->builtObject = object;
-    surface->builtLimb = 0;
+    surface->build.object = object;
+    surface->build.limb = 0;
 }
 
 void AddGroupLimb(Scene& scene, KEP_Group* group, KEP_Surface* surface, Pass& pass) {
-    const int32_t object = group->object;
+    const int32_t object = group->build.object;
     const int32_t limb = scene.build.limbCounter;
-    if (group->firstLimb == 0) group->firstLimb = limb;
+    if (group->build.firstLimb == 0) group->build.firstLimb = limb;
     host::object::AddLimb(object, limb, KEP_kScratchMesh);
-    if (group->firstLimb != limb) {
-        host::object::LinkLimb(object, group->firstLimb, limb);
+    if (group->build.firstLimb != limb) {
+        host::object::LinkLimb(object, group->build.firstLimb, limb);
     } else {
         // The group's root limb sits at the build origin, relative to the object.
         const float z = host::object::GetZPositionEx(object);
@@ -99,19 +99,20 @@ void AddGroupLimb(Scene& scene, KEP_Group* group, KEP_Surface* surface, Pass& pa
         pass.lightmapStage = true;
     }
     if (limb < INT32_MAX) scene.build.limbCounter = limb + 1;
-    surface->builtObject = object;
-    surface->builtLimb = limb;
+    surface->build.object = object;
+    surface->build.limb = limb;
 }
 
 void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
-    group->built = 1;
-    if (pass.parent && pass.parent->object != 0) group->object = pass.parent->object;
+    group->build.built = 1;
+    if (pass.parent && pass.parent->build.object != 0)
+        group->build.object = pass.parent->build.object;
     for (int32_t m = 0; m < group->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = group->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
             KEP_Surface* surface = mesh->surfaces.At(s);
             KEP_BuildSurfaceMesh(surface, mesh, group, scene.flag, scene.build, scene.settings);
-            if (group->object == 0)
+            if (group->build.object == 0)
                 MakeGroupObject(scene, group, mesh, surface, pass);
             else
                 AddGroupLimb(scene, group, surface, pass);
@@ -120,12 +121,12 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         }
         // A mesh without surfaces in a group without an object has nothing
         // to show: no record pass and no Show for object 0.
-        if (group->object == 0) continue;
-        KEP_WriteHostRecords(scene.build.recordLayout, group->object, scene.flag,
+        if (group->build.object == 0) continue;
+        KEP_WriteHostRecords(scene.build.recordLayout, group->build.object, scene.flag,
                              pass.lightmapStage);
-        host::object::Show(group->object);
+        host::object::Show(group->build.object);
     }
-    if (pass.parent && group->object == 0) group->object = pass.parent->object;
+    if (pass.parent && group->build.object == 0) group->build.object = pass.parent->build.object;
 }
 
 // After a group's own nested pass: a parent without meshes takes over the
@@ -133,14 +134,14 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
 void FinishGroup(KEP_Group* group, const Pass& pass) {
     KEP_Group* parent = pass.parent;
     if (parent && parent->meshes.Count() == 0 && group->meshes.Count() != 0) {
-        parent->object = group->object;
-        parent->firstLimb = group->firstLimb;
-        parent->ownsObject = group->ownsObject;
+        parent->build.object = group->build.object;
+        parent->build.firstLimb = group->build.firstLimb;
+        parent->build.ownsObject = group->build.ownsObject;
     }
 }
 
 void Smooth(const KEP_Group* group) {
-    if (group->object > 0) host::object::SetSmoothing(group->object, kSmoothingAngle);
+    if (group->build.object > 0) host::object::SetSmoothing(group->build.object, kSmoothingAngle);
 }
 
 } // namespace
@@ -172,7 +173,7 @@ void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings
         if (const KEP_Entity* pivot = group->pivotEntity)
             for (int axis = 0; axis < 3; ++axis)
                 build.buildOrigin[axis] = pivot->position[axis];
-        if (group->built) {
+        if (group->build.built) {
             Smooth(group);
             continue;
         }

@@ -22,20 +22,30 @@ struct KEP_Properties {
     COwningList<Cstring> values;
 };
 
+// Each record keeps what the file says (and the links the readers resolve
+// from it) apart from what the load made in the host, which sits in one
+// nested `build` record: images are made while reading, objects and limbs
+// by the builders.
+
+// What building made of a group.
+struct KEP_GroupBuild {
+    int32_t ownsObject = 0; // 1 when the group's own first surface made `object`
+    int32_t object = 0;     // host object holding the group's geometry; 0 = none
+    int32_t firstLimb = 0;  // the group's root limb; 0 = none
+    int32_t built = 0;      // 1 once building has visited the group
+};
+
 struct KEP_Group {
     int32_t flags = 0;
     KEP_Properties properties;
     int32_t groupNumber = 0;
     int32_t parentGroupNumber = 0;
     int32_t values[3] = {};
-    int32_t ownsObject = 0;
-    int32_t object = 0;
-    int32_t firstLimb = 0;
-    int32_t built = 0;
     CListOf<KEP_Mesh> meshes;
     CListOf<KEP_Group> childGroups;
     KEP_Group* parent = nullptr;
-    KEP_Entity* pivotEntity = nullptr;
+    KEP_Entity* pivotEntity = nullptr; // the last PIVOT entity read for this group
+    KEP_GroupBuild build;
 };
 
 struct KEP_VisGroup {
@@ -43,10 +53,15 @@ struct KEP_VisGroup {
     int32_t values[4] = {};
 };
 
-struct KEP_Lightmap {
+// The host image a lightmap's pixels or a texture's file became; 0 = none.
+struct KEP_ImageBuild {
     int32_t image = 0;
+};
+
+struct KEP_Lightmap {
     int32_t width = 0;
     int32_t height = 0;
+    KEP_ImageBuild build;
 };
 
 struct KEP_Vertex {
@@ -67,19 +82,23 @@ struct KEP_Line {
     KEP_Vertex* ends[2] = {};
 };
 
+// What a surface became in the host: object and limb (limb 0 for the surface
+// that made the object). object 0 = never built.
+struct KEP_SurfaceBuild {
+    int32_t object = 0;
+    int32_t limb = 0;
+};
+
 struct KEP_Surface {
     int32_t firstValue = 0;
-    int32_t hostObject = 0; // never set: what the surface became is recorded below
+    int32_t hostObject = 0; // always 0: nothing sets it; what the surface became is in `build`
     int32_t textureIndex = 0;
     int32_t lightmapIndex = 0;
     float values[5] = {};
     COwningList<KEP_Vertex> vertices;
     COwningList<KEP_Triangle> triangles;
     COwningList<KEP_Line> lines;
-    // What the surface became in the host: object and limb (limb 0 for the
-    // surface that made the object). builtObject 0 = never built.
-    int32_t builtObject = 0;
-    int32_t builtLimb = 0;
+    KEP_SurfaceBuild build;
 };
 
 struct KEP_Mesh {
@@ -100,15 +119,19 @@ struct KEP_Entity {
 };
 
 struct KEP_TextureInfo {
-    int32_t image = 0;
     Cstring name;
+    KEP_ImageBuild build;
+};
+
+// What building made of a whole map.
+struct KEP_MapBuild {
+    int32_t objectsBuilt = 0; // host objects the build created for the map
 };
 
 struct KEP_Map {
     int32_t mapNumber = 0;
     int32_t version = 0;
     char mapDirectory[260] = {};
-    int32_t objectsBuilt = 0;
     // The default group first, then the file's groups from the last read to the first.
     COwningList<KEP_Group> groups;
     COwningList<KEP_VisGroup> visGroups;
@@ -117,6 +140,7 @@ struct KEP_Map {
     COwningList<KEP_Entity> entities;
     COwningList<KEP_TextureInfo> textures; // in order of first use
     CListOf<KEP_Entity> pivots;
+    KEP_MapBuild build;
 
     // Lookup aids for the readers beside the lists:
     // groupsByNumber[n - 1] is group number n; the default group is separate.

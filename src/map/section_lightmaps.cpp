@@ -54,13 +54,13 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
         }
 
         const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);
-        lightmap->image = image;
+        lightmap->build.image = image;
         KEP_Lightmap* added = KepHandOver(map->lightmaps, lightmap);
         if (image != 0) host::memblock::CreateImageFromMemblock(image, KEP_kImageMemblock);
         host::memblock::DeleteMemblock(KEP_kImageMemblock);
         // An image number is handed out only once the host holds the image.
         if (image == 0 || !host::image::GetExistEx(image)) {
-            added->image = 0;
+            added->build.image = 0;
             KEP_FAIL(Media, InvalidImage, "KEP_DoLightmaps", KEP_UNIT_MAP);
         }
     }

@@ -100,7 +100,7 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     // chain leads back to the origin, so it carries its own mesh's position
     // in its vertices. Either way a vertex lands at its file position plus
     // its mesh's position plus the map offset.
-    const bool becomesLimb = group->object != 0;
+    const bool becomesLimb = group->build.object != 0;
     double base[3];
     for (int axis = 0; axis < 3; ++axis)
         base[axis] = static_cast<double>(build.buildOrigin[axis]) -

@@ -37,10 +37,10 @@ int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name) {
         host::image::LoadEx(file.data(), image);
     }
     if (image == 0 || !host::image::GetExistEx(image)) {
-        added->image = 0;
+        added->build.image = 0;
         KEP_FAIL(Media, InvalidImage, "KEP_AddTexture", KEP_UNIT_MAP);
     }
-    added->image = image;
+    added->build.image = image;
     if (!added->name.Assign(name.CStr()))
         KEP_FAIL(OutOfMemory, TextureAllocation, "KEP_AddTexture", KEP_UNIT_MAP);
     const int32_t index = map->textures.GetCurrentIndex();

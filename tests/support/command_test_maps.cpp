@@ -53,9 +53,9 @@ void SampleMapTest::SetUp() {
         map->groupsByNumber[number - 1]->groupNumber = number;
     owner->flags = 0x11;
     limb->flags = 0x22;
-    owner->object = limb->object = 1000;
-    owner->ownsObject = 1;
-    limb->firstLimb = 3;
+    owner->build.object = limb->build.object = 1000;
+    owner->build.ownsObject = 1;
+    limb->build.firstLimb = 3;
     KEP_AddProperty(limb->properties, "name", "lift");
     KEP_Mesh* mesh = Append<KEP_Mesh>(map->meshes);
     mesh->group = owner;
@@ -64,8 +64,8 @@ void SampleMapTest::SetUp() {
     for (int32_t builtLimb : {0, 2}) {
         KEP_Surface* surface = Append<KEP_Surface>(mesh->surfaces);
         surface->textureIndex = 1;
-        surface->builtObject = 1000;
-        surface->builtLimb = builtLimb;
+        surface->build.object = 1000;
+        surface->build.limb = builtLimb;
     }
     Append<KEP_Surface>(mesh->surfaces);
     KEP_Entity* light = AddEntity(map, nullptr, false, {1.5f, -2.25f, 0});
@@ -81,8 +81,8 @@ void SampleMapTest::SetUp() {
     for (int i = 0; i < 2; ++i) {
         KEP_TextureInfo* texture = Append<KEP_TextureInfo>(map->textures);
         texture->name = i == 0 ? "brick" : "";
-        texture->image = 1010 + 10 * i;
-        simhost::MakeTestImage(texture->image, 1, 1, {0u});
+        texture->build.image = 1010 + 10 * i;
+        simhost::MakeTestImage(texture->build.image, 1, 1, {0u});
     }
     host::object::MakeObject(1000, 0, 0);
     for (int limbNumber = 1; limbNumber <= 3; ++limbNumber)

@@ -122,15 +122,17 @@ class MapChecker {
             EXPECT_EQ(g->pivotEntity, lastPivot[g]) << "not the group's last pivot";
             // A parent without meshes takes over a child's record, its owns-object
             // flag included, so several groups may own one object.
-            EXPECT_TRUE(!g->ownsObject || g->object != 0) << "owns no object";
-            if (g->ownsObject) owned.insert(g->object);
-            const simhost::ObjectState* object = g->object ? Object(g->object) : nullptr;
-            EXPECT_TRUE(g->object == 0
-                            ? g->firstLimb == 0
-                            : object && (g->firstLimb == 0 || HasLimb(*object, g->firstLimb)))
-                << "object " << g->object << " limb " << g->firstLimb << " not in the host";
+            EXPECT_TRUE(!g->build.ownsObject || g->build.object != 0) << "owns no object";
+            if (g->build.ownsObject) owned.insert(g->build.object);
+            const simhost::ObjectState* object =
+                g->build.object ? Object(g->build.object) : nullptr;
+            EXPECT_TRUE(g->build.object == 0 ? g->build.firstLimb == 0
+                                             : object && (g->build.firstLimb == 0 ||
+                                                          HasLimb(*object, g->build.firstLimb)))
+                << "object " << g->build.object << " limb " << g->build.firstLimb
+                << " not in the host";
         }
-        EXPECT_EQ(static_cast<int32_t>(owned.size()), m_map.objectsBuilt);
+        EXPECT_EQ(static_cast<int32_t>(owned.size()), m_map.build.objectsBuilt);
     }
 
     void Meshes(std::map<int32_t, int32_t>& limbs) {
@@ -154,12 +156,12 @@ class MapChecker {
                     refs.insert(refs.end(), line->ends, line->ends + 2);
                 for (const KEP_Vertex* v : refs)
                     EXPECT_TRUE(!v || own.count(v)) << "a vertex of another surface";
-                if (surface->builtObject == 0) continue;
+                if (surface->build.object == 0) continue;
                 // A built surface is a limb of its group's object, and its own.
-                EXPECT_TRUE(mesh->group && mesh->group->object == surface->builtObject &&
-                            built.insert({surface->builtObject, surface->builtLimb}).second)
-                    << "object " << surface->builtObject << " limb " << surface->builtLimb;
-                ++limbs[surface->builtObject];
+                EXPECT_TRUE(mesh->group && mesh->group->build.object == surface->build.object &&
+                            built.insert({surface->build.object, surface->build.limb}).second)
+                    << "object " << surface->build.object << " limb " << surface->build.limb;
+                ++limbs[surface->build.object];
             }
         }
     }
@@ -192,17 +194,17 @@ class MapChecker {
         for (const KEP_Lightmap* l : Items(m_map.lightmaps)) {
             const std::string who = "lightmap " + std::to_string(index++);
             if (l->width <= 0 || l->height <= 0) {
-                EXPECT_EQ(l->image, 0) << who << " has no pixels";
-            } else if (l->image != 0) {
-                claim(l->image, who);
+                EXPECT_EQ(l->build.image, 0) << who << " has no pixels";
+            } else if (l->build.image != 0) {
+                claim(l->build.image, who);
             }
         }
         const auto textures = Items(m_map.textures);
         std::set<std::string> names;
         for (std::size_t i = 0; i < textures.size(); ++i) {
             const std::string who = "texture " + std::to_string(i), name = textures[i]->name.CStr();
-            if (textures[i]->image != 0) {
-                claim(textures[i]->image, who);
+            if (textures[i]->build.image != 0) {
+                claim(textures[i]->build.image, who);
                 EXPECT_TRUE(names.insert(KEP_UpperCase(name)).second) << who << " repeats " << name;
             } else { // only a load that failed on its last texture leaves one unmade
                 EXPECT_TRUE(i + 1 == textures.size() && name.empty()) << who << " has no image";

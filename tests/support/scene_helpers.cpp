@@ -61,8 +61,8 @@ std::string CallsAmong(const std::set<std::string>& names) {
 std::string GroupRecord(int32_t number) {
     const KEP_Group* group = CurrentMap() ? GroupNumbered(*CurrentMap(), number) : nullptr;
     if (!group) return "no group " + std::to_string(number);
-    return std::to_string(group->object) + " " + std::to_string(group->ownsObject) + " " +
-           std::to_string(group->firstLimb);
+    return std::to_string(group->build.object) + " " + std::to_string(group->build.ownsObject) +
+           " " + std::to_string(group->build.firstLimb);
 }
 
 bool ScratchLeft() {

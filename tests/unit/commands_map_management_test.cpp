@@ -117,14 +117,14 @@ TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
 
 TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
     simhost::SetCallLog(simhost::CallLog::kFull);
-    map->groupsByNumber[2]->object = 1001; // since deleted by the script
-    map->groupsByNumber[2]->ownsObject = 1;
+    map->groupsByNumber[2]->build.object = 1001; // since deleted by the script
+    map->groupsByNumber[2]->build.ownsObject = 1;
     KEP_Surface* surface = map->meshes.At(0)->surfaces.At(0);
     Append<KEP_Vertex>(surface->vertices);
     Append<KEP_Triangle>(surface->triangles);
     Append<KEP_Line>(surface->lines);
     Append<KEP_VisGroup>(map->visGroups);
-    Append<KEP_Lightmap>(map->lightmaps)->image = 1030;
+    Append<KEP_Lightmap>(map->lightmaps)->build.image = 1030;
     Append<KEP_TextureInfo>(map->textures); // its image never loaded
     for (int image : {1030, 7})
         simhost::MakeTestImage(image, 1, 1, {0u});
@@ -151,7 +151,7 @@ TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
 TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrent) {
     g_plugin.mapNumberCounter = 0;
     for (int object : {2000, 2001, 2002}) {
-        Append<KEP_Group>(AddTestMap()->groups)->object = object;
+        Append<KEP_Group>(AddTestMap()->groups)->build.object = object;
         host::object::MakeObject(object, 0, 0);
     }
     g_plugin.currentMap = nullptr; // as after a load that failed early

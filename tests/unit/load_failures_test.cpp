@@ -121,7 +121,7 @@ TEST_F(LoadFailureTest, HalfReadMapKeepsWhatWasReadAndClearsCompletely) {
     EXPECT_EQ(LoadFromFile(dir.Place("half/level.kep"), kepw::Write(SmallCompleteMap(5))), 0);
     const KEP_Map& map = *CurrentMap();
     EXPECT_EQ(map.visGroups.Count(), 1);
-    EXPECT_EQ(map.lightmaps.At(0)->image, 1);
+    EXPECT_EQ(map.lightmaps.At(0)->build.image, 1);
     // The mesh being read stays, with the surface completed before the failure.
     ASSERT_EQ(map.meshes.Count(), 1);
     EXPECT_EQ(map.meshes.At(0)->surfaces.Count(), 1);
@@ -242,7 +242,7 @@ TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
         const int32_t result = LoadFromMemblock(bytes, 2);
         const std::string outcome =
             result == 0 ? LastErrorText()
-                        : std::to_string(CurrentMap()->objectsBuilt) + " objects, " +
+                        : std::to_string(CurrentMap()->build.objectsBuilt) + " objects, " +
                               std::to_string(simhost::CallCount("SetSmoothing")) + " smoothings";
         EXPECT_TRUE(outcome == expected || (expected.empty() && result == 1)) << outcome;
         for (const std::string& call : simhost::CallsNamed("MakeMemblock")) // "(31,size)"
@@ -250,7 +250,7 @@ TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
         EXPECT_TRUE(simhost::RefusedWrites().empty());
         EXPECT_FALSE(ScratchLeft());
         for (int32_t i = 0; result == 1 && i < CurrentMap()->groups.Count(); ++i)
-            ASSERT_EQ(CurrentMap()->groups.At(i)->built, 1) << "group " << i;
+            ASSERT_EQ(CurrentMap()->groups.At(i)->build.built, 1) << "group " << i;
         KEP_Clear();
         EXPECT_TRUE(simhost::ImageNumbers().empty());
     }
@@ -267,8 +267,9 @@ std::string Summary(const KEP_Map& map) {
     };
     for (int32_t i = 0; i < map.groups.Count(); ++i) {
         const KEP_Group* g = map.groups.At(i);
-        text += " g" + std::to_string(g->groupNumber) + "/" + std::to_string(g->object) + "/" +
-                std::to_string(g->meshes.Count()) + "/" + std::to_string(g->childGroups.Count());
+        text += " g" + std::to_string(g->groupNumber) + "/" + std::to_string(g->build.object) +
+                "/" + std::to_string(g->meshes.Count()) + "/" +
+                std::to_string(g->childGroups.Count());
         texts(g->properties);
     }
     for (int32_t i = 0; i < map.meshes.Count(); ++i) {
@@ -287,9 +288,9 @@ std::string Summary(const KEP_Map& map) {
         texts(map.entities.At(i)->properties);
     for (int32_t i = 0; i < map.textures.Count(); ++i)
         text += std::string(" t") + map.textures.At(i)->name.CStr() + "@" +
-                std::to_string(map.textures.At(i)->image);
+                std::to_string(map.textures.At(i)->build.image);
     for (int32_t i = 0; i < map.lightmaps.Count(); ++i)
-        text += " l" + std::to_string(map.lightmaps.At(i)->image);
+        text += " l" + std::to_string(map.lightmaps.At(i)->build.image);
     for (int32_t i = 0; i < map.visGroups.Count(); ++i)
         text += std::string(" v") + map.visGroups.At(i)->name.CStr();
     return text + " p" + std::to_string(map.pivots.Count());

@@ -158,7 +158,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
               (std::vector<Ints>{{1, vis(0)}, {0, -1}, {1, -1}, {-1, -1}, {2, vis(1)}, {0, -1}}));
 
     // Images from the first free number, none without pixels; a file adds the ambient.
-    auto sizeAndImage = [](KEP_Lightmap* l) { return Ints{l->width, l->height, l->image}; };
+    auto sizeAndImage = [](KEP_Lightmap* l) { return Ints{l->width, l->height, l->build.image}; };
     EXPECT_EQ(Each<KEP_Lightmap>(map.lightmaps, sizeAndImage),
               (std::vector<Ints>{{2, 1, 500}, {-3, -2, 0}, {4, 0, 0}}));
     simhost::ImageContent image;
@@ -173,7 +173,9 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     auto surfaces = [&](KEP_Mesh* m) { return Each<KEP_Surface>(m->surfaces, indices); };
     EXPECT_EQ(Each<KEP_Mesh>(map.meshes, surfaces),
               (std::vector<std::vector<Ints>>{{{0, 2}, {0, -1}}, {{1, 0}, {1, -1}}, {}, {}}));
-    auto texture = [](KEP_TextureInfo* t) { return t->name.CStr() + std::to_string(t->image); };
+    auto texture = [](KEP_TextureInfo* t) {
+        return t->name.CStr() + std::to_string(t->build.image);
+    };
     EXPECT_EQ(Each<KEP_TextureInfo>(map.textures, texture),
               (Strings{"Wall.bmp502", "tex/floor.png503"}));
     EXPECT_EQ(simhost::CallsNamed("LoadEx"),

@@ -140,10 +140,10 @@ int SceneWriter::AddAccessor(const std::vector<float>& values, int components, b
 std::string SceneWriter::ImageName(int image) const {
     for (int32_t t = 0; t < m_map.textures.Count(); ++t) {
         const KEP_TextureInfo* texture = m_map.textures.At(t);
-        if (texture->image == image) return texture->name.CStr();
+        if (texture->build.image == image) return texture->name.CStr();
     }
     for (int32_t l = 0; l < m_map.lightmaps.Count(); ++l)
-        if (m_map.lightmaps.At(l)->image == image) return "lightmap " + std::to_string(l);
+        if (m_map.lightmaps.At(l)->build.image == image) return "lightmap " + std::to_string(l);
     return "image " + std::to_string(image);
 }
 

@@ -75,8 +75,8 @@ json Meshes(KEP_Map& map) {
                                 {"lightmap", surface->lightmapIndex},
                                 {"vertices", surface->vertices.Count()},
                                 {"triangles", surface->triangles.Count()},
-                                {"object", surface->builtObject},
-                                {"limb", surface->builtLimb}});
+                                {"object", surface->build.object},
+                                {"limb", surface->build.limb}});
         }
         meshes.push_back({{"index", m},
                           {"group", KEP_MeshToGroup(m)},
@@ -97,7 +97,7 @@ json Textures(const KEP_Map& map) {
                             {"name", Text(texture->name)},
                             {"file", file},
                             {"found", std::filesystem::exists(file, ignored)},
-                            {"image", texture->image}});
+                            {"image", texture->build.image}});
     }
     return textures;
 }
@@ -109,7 +109,7 @@ json Lightmaps(const KEP_Map& map) {
         lightmaps.push_back({{"index", l},
                              {"width", lightmap->width},
                              {"height", lightmap->height},
-                             {"image", lightmap->image}});
+                             {"image", lightmap->build.image}});
     }
     return lightmaps;
 }
@@ -174,7 +174,7 @@ json DescribeMap(const KEP_Map& constMap) {
     report["counts"] = {{"groups", map.groups.Count() - 1},   {"visgroups", map.visGroups.Count()},
                         {"meshes", map.meshes.Count()},       {"textures", map.textures.Count()},
                         {"lightmaps", map.lightmaps.Count()}, {"entities", map.entities.Count()},
-                        {"pivots", map.pivots.Count()},       {"objects", map.objectsBuilt}};
+                        {"pivots", map.pivots.Count()},       {"objects", map.build.objectsBuilt}};
     report["groups"] = Groups(map);
     report["meshes"] = Meshes(map);
     report["textures"] = Textures(map);
