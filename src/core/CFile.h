@@ -1,9 +1,13 @@
-// A reader over one whole map held in memory: little-endian int32, float32 and
-// zero-terminated strings. Reads past the end throw CError "EOF" with the
-// offset and shortfall in its place.
+// A reader over one map: little-endian int32, float32, zero-terminated
+// strings and blocks of bytes. A file is read in pieces through a window that
+// holds the bytes being read (and grows only to hold the longest string), so
+// a load never holds the whole file; bytes from memory are copied once and
+// read from the copy. Reads past the end throw CError "EOF" with the offset
+// and shortfall in its place.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "core/Cstring.h"
 
@@ -20,6 +24,9 @@ class CFile {
     int32_t ReadInt();
     float ReadFloat();
     int32_t ReadString(Cstring& out);
+    // The next `bytes` bytes into `into`, unchanged; all of them or, when
+    // fewer are left, none (EOF).
+    void ReadBytes(void* into, int32_t bytes);
 
     // Bytes not yet read: lets readers refuse sizes the data cannot hold
     // before anything is allocated for them.
@@ -30,9 +37,18 @@ class CFile {
     void ReleaseData();
 
   private:
-    const uint8_t* Take4(const char* function);
+    const uint8_t* Take(int32_t bytes, const char* function);
+    int32_t WindowEnd() const { return m_windowStart + m_windowLength; }
+    // Makes the window hold [m_position, m_position + bytes), all within the
+    // data; throws when the file gives fewer bytes than it said it had.
+    void Fill(int32_t bytes, const char* function);
+    [[noreturn]] void FailShortRead(const char* function, int32_t offset, int32_t wanted);
 
-    uint8_t* m_data = nullptr;
+    std::FILE* m_file = nullptr; // null: the window holds all the data
+    uint8_t* m_window = nullptr; // data bytes [m_windowStart, WindowEnd())
+    int32_t m_capacity = 0;
+    int32_t m_windowStart = 0;
+    int32_t m_windowLength = 0;
     bool m_held = false; // an empty file is held data too
     int32_t m_size = 0;
     int32_t m_position = 0;

@@ -1,5 +1,6 @@
 #include "map/kep_model.h"
 
+#include <cstdint>
 #include <new>
 
 #include "core/CError.h"
@@ -36,17 +37,33 @@ namespace {
 bool g_keepGeometry = false;
 } // namespace
 
+bool KEP_Geometry::Allocate(int32_t vertices, int32_t triangles, int32_t lines) {
+    Release();
+    vertices = vertices > 0 ? vertices : 0;
+    triangles = triangles > 0 ? triangles : 0;
+    lines = lines > 0 ? lines : 0;
+    const uint64_t bytes = sizeof(Header) + uint64_t{sizeof(KEP_Vertex)} * uint64_t(vertices) +
+                           uint64_t{sizeof(KEP_Triangle)} * uint64_t(triangles) +
+                           uint64_t{sizeof(KEP_Line)} * uint64_t(lines);
+    if (bytes > SIZE_MAX) return false;
+    void* block = KepAllocate(static_cast<std::size_t>(bytes), KEP_UNIT_MAP, __LINE__);
+    if (!block) return false;
+    m_block = static_cast<Header*>(block);
+    *m_block = {vertices, triangles, lines};
+    return true;
+}
+
+void KEP_Geometry::Release() {
+    KepRelease(m_block);
+    m_block = nullptr;
+}
+
 void KEP_ReleaseGeometry(KEP_Map* map) {
     if (!map || g_keepGeometry) return;
     for (int32_t m = 0; m < map->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = map->meshes.At(m);
-        for (int32_t s = 0; mesh && s < mesh->surfaces.Count(); ++s) {
-            KEP_Surface* surface = mesh->surfaces.At(s);
-            // Triangles and lines point at vertices: they go first.
-            surface->lines.Clear();
-            surface->triangles.Clear();
-            surface->vertices.Clear();
-        }
+        for (int32_t s = 0; mesh && s < mesh->surfaces.Count(); ++s)
+            mesh->surfaces.At(s)->geometry.Release();
     }
 }
 

@@ -64,6 +64,8 @@ struct KEP_Lightmap {
     KEP_ImageBuild build;
 };
 
+// A vertex as the file holds it, its 15 values in the file's order (normals,
+// texture V and lightmap V already turned to the host's sense).
 struct KEP_Vertex {
     float position[3] = {};
     float normal[3] = {};
@@ -73,13 +75,53 @@ struct KEP_Vertex {
     float lightmap[2] = {};
     float lightmapW = 0.0f;
 };
+static_assert(sizeof(KEP_Vertex) == 60, "a vertex is read as the file's 60 bytes");
 
+// Corners and ends are indices of the surface's vertices as the file gives
+// them; one that names no vertex stays as it is (and such a triangle is left
+// out of the host's mesh).
 struct KEP_Triangle {
-    KEP_Vertex* corners[3] = {};
+    int32_t corners[3] = {};
+};
+struct KEP_Line {
+    int32_t ends[2] = {};
 };
 
-struct KEP_Line {
-    KEP_Vertex* ends[2] = {};
+// A surface's vertices, triangles and lines, held in one block: one
+// allocation and one read per kind however many there are, and nothing at
+// all for a surface without any (or once the geometry has been let go).
+class KEP_Geometry {
+  public:
+    KEP_Geometry() = default;
+    ~KEP_Geometry() { Release(); }
+    KEP_Geometry(const KEP_Geometry&) = delete;
+    KEP_Geometry& operator=(const KEP_Geometry&) = delete;
+
+    // Room for the counts given (negative ones count 0), in place of what
+    // was held; false, holding nothing, when memory is short.
+    bool Allocate(int32_t vertices, int32_t triangles, int32_t lines);
+    void Release();
+
+    int32_t VertexCount() const { return m_block ? m_block->vertices : 0; }
+    int32_t TriangleCount() const { return m_block ? m_block->triangles : 0; }
+    int32_t LineCount() const { return m_block ? m_block->lines : 0; }
+    KEP_Vertex* Vertices() const { return reinterpret_cast<KEP_Vertex*>(m_block + 1); }
+    KEP_Triangle* Triangles() const {
+        return reinterpret_cast<KEP_Triangle*>(Vertices() + VertexCount());
+    }
+    KEP_Line* Lines() const { return reinterpret_cast<KEP_Line*>(Triangles() + TriangleCount()); }
+    // The vertex an index names, or null.
+    const KEP_Vertex* VertexAt(int32_t index) const {
+        return index >= 0 && index < VertexCount() ? Vertices() + index : nullptr;
+    }
+
+  private:
+    struct Header {
+        int32_t vertices;
+        int32_t triangles;
+        int32_t lines;
+    };
+    Header* m_block = nullptr; // the counts, then the three arrays
 };
 
 // What a surface became in the host: object and limb (limb 0 for the surface
@@ -95,9 +137,7 @@ struct KEP_Surface {
     int32_t textureIndex = 0;
     int32_t lightmapIndex = 0;
     float values[5] = {};
-    COwningList<KEP_Vertex> vertices;
-    COwningList<KEP_Triangle> triangles;
-    COwningList<KEP_Line> lines;
+    KEP_Geometry geometry;
     KEP_SurfaceBuild build;
 };
 

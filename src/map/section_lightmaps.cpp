@@ -1,10 +1,35 @@
 // Lightmap section: each lightmap becomes a host image through scratch
 // memblock 31, in the host's image memblock layout.
 #include <cstdint>
+#include <cstring>
 
 #include "core/CError.h"
 #include "host/host_functions.h"
 #include "map/kep_import.h"
+
+namespace {
+
+// The image memblock's header (width, height, bit depth) and the pixels: read
+// from the data straight into the memblock's bytes when the host gives their
+// address and they are all there, else one host write per value (which
+// leaves the same bytes).
+void FillImageMemblock(CFile& reader, int32_t width, int32_t height, int32_t pixelBytes) {
+    const uint32_t header[3] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32};
+    const uint32_t address = host::memblock::GetMemblockPtr(KEP_kImageMemblock);
+    if (address != 0 && host::memblock::GetMemblockSize(KEP_kImageMemblock) >= pixelBytes + 16) {
+        uint8_t* bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
+        std::memcpy(bytes, header, sizeof header);
+        reader.ReadBytes(bytes + sizeof header, pixelBytes);
+        return;
+    }
+    for (int32_t i = 0; i < 3; ++i)
+        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 4 * i, header[i]);
+    for (int32_t at = 12; at < pixelBytes + 12; at += 4)
+        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, at,
+                                           static_cast<uint32_t>(reader.ReadInt()));
+}
+
+} // namespace
 
 void KEP_DoLightmaps(KEP_LoadContext& load) {
     CFile& reader = load.reader;
@@ -41,16 +66,12 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
                              reader.Size(), pixelBytes);
 
         host::memblock::MakeMemblock(KEP_kImageMemblock, static_cast<int32_t>(pixelBytes + 16));
-        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 0, static_cast<uint32_t>(width));
-        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 4, static_cast<uint32_t>(height));
-        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 8, 32);
-        int32_t position = 12;
-        for (int32_t y = 0; y < height; ++y) {
-            for (int32_t x = 0; x < width; ++x) {
-                const uint32_t pixel = static_cast<uint32_t>(reader.ReadInt());
-                host::memblock::WriteMemblockDWord(KEP_kImageMemblock, position, pixel);
-                position += 4;
-            }
+        try {
+            FillImageMemblock(reader, width, height, static_cast<int32_t>(pixelBytes));
+        } catch (...) {
+            // Only a file cut short while it is read gets here.
+            host::memblock::DeleteMemblock(KEP_kImageMemblock);
+            throw;
         }
 
         const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);

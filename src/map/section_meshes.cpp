@@ -1,23 +1,56 @@
-// Mesh section: meshes, their surfaces, vertices, triangles and lines.
+// Mesh section: meshes, their surfaces, vertices, triangles and lines. Each
+// surface's geometry is read as three blocks straight into the surface's one
+// block of memory: the file stores vertices, corner indices and line ends
+// just as the model keeps them (little-endian, as both targets are).
+#include <cstdint>
+#include <cstring>
+
 #include "core/CError.h"
 #include "map/kep_import.h"
 
 namespace {
 
-// A vertex index names a vertex of the same surface, or nothing.
-KEP_Vertex* VertexAt(KEP_Surface* surface, int32_t index) {
-    return surface->vertices.At(index);
+// Blocks of `count` records of `size` bytes, one after another: the data for
+// each must be there before anything is allocated for it, and a count larger
+// than the data fails at once, naming the shortfall where that block would
+// begin.
+struct Block {
+    const char* item;
+    int32_t count;
+    int32_t size;
+};
+
+void NeedBlocks(KEP_LoadContext& load, const Block* blocks, int count) {
+    const CFile& reader = load.reader;
+    int64_t at = reader.Position();
+    for (int b = 0; b < count; ++b) {
+        load.place.item = blocks[b].item;
+        const int64_t wanted = int64_t{blocks[b].count} * blocks[b].size;
+        if (wanted > reader.Size() - at)
+            KepFailEndOfData("KEP_DoSurfaces", KEP_UNIT_MAP, __LINE__, static_cast<int32_t>(at),
+                             reader.Size(), wanted);
+        if (wanted > 0) at += wanted;
+    }
 }
 
-// The data for `count` records of `size` bytes must be there before any is
-// made: a count larger than the data fails at once, naming the shortfall.
-void NeedBytes(KEP_LoadContext& load, const char* item, int32_t count, int32_t size) {
-    load.place.item = item;
-    const int64_t wanted = int64_t{count} * size;
-    const CFile& reader = load.reader;
-    if (wanted > reader.Remaining())
-        KepFailEndOfData("KEP_DoSurfaces", KEP_UNIT_MAP, __LINE__, reader.Position(), reader.Size(),
-                         wanted);
+// A vertex's words as the model keeps them. Its 12 float values read one
+// by one pass through the x87 stack on i386, which turns a signalling NaN
+// into a quiet one; the block keeps that, so a vertex holds the same bytes
+// whichever way it was read. Normals and V coordinates are stored pointing
+// the other way from the host's sense: their sign is turned.
+void TurnVertex(KEP_Vertex& vertex) {
+    const uint32_t kSign = 0x80000000u, kExponent = 0x7F800000u, kQuiet = 0x00400000u;
+    const uint32_t floats = 0x7E3Fu; // every word but the three colour values (6-8)
+    const uint32_t turned = 0x2638u; // normal (3-5), texture (9-10), lightmap V (13)
+    uint32_t words[15];
+    std::memcpy(words, &vertex, sizeof words);
+    for (int w = 0; w < 15; ++w) {
+        if (!(floats >> w & 1u)) continue;
+        if ((words[w] & kExponent) == kExponent && (words[w] & ~(kSign | kExponent)) != 0)
+            words[w] |= kQuiet;
+        if (turned >> w & 1u) words[w] ^= kSign;
+    }
+    std::memcpy(&vertex, words, sizeof words);
 }
 
 } // namespace
@@ -73,54 +106,37 @@ void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh) {
         const int32_t vertexCount = reader.ReadInt();
         const int32_t triangleCount = reader.ReadInt();
         const int32_t lineCount = reader.ReadInt();
-        KEP_DoVertices(load, surface.get(), vertexCount);
-        KEP_DoTriangles(load, surface.get(), triangleCount);
-        KEP_DoLines(load, surface.get(), lineCount);
+        KEP_DoGeometry(load, surface.get(), vertexCount, triangleCount, lineCount);
         // A CAULK surface is read whole and then dropped.
         if (surface->textureIndex == -1) continue;
         KepHandOver(mesh->surfaces, surface);
     }
 }
 
-void KEP_DoVertices(KEP_LoadContext& load, KEP_Surface* surface, int32_t count) {
-    CFile& reader = load.reader;
-    NeedBytes(load, "vertex data", count, 60);
-    for (int32_t i = 0; i < count; ++i) {
-        KepPending<KEP_Vertex> vertex(KepNewRecord<KEP_Vertex>("KEP_DoVertices"));
-        for (float& value : vertex->position)
-            value = reader.ReadFloat();
-        for (float& value : vertex->normal)
-            value = -reader.ReadFloat();
-        for (int32_t& value : vertex->colour)
-            value = reader.ReadInt();
-        for (float& value : vertex->texture)
-            value = -reader.ReadFloat();
-        vertex->textureW = reader.ReadFloat();
-        vertex->lightmap[0] = reader.ReadFloat();
-        vertex->lightmap[1] = -reader.ReadFloat();
-        vertex->lightmapW = reader.ReadFloat();
-        KepHandOver(surface->vertices, vertex);
+void KEP_DoGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t vertexCount,
+                    int32_t triangleCount, int32_t lineCount) {
+    const Block blocks[3] = {{"vertex data", vertexCount, int32_t{sizeof(KEP_Vertex)}},
+                             {"triangle data", triangleCount, int32_t{sizeof(KEP_Triangle)}},
+                             {"line data", lineCount, int32_t{sizeof(KEP_Line)}}};
+    NeedBlocks(load, blocks, 3);
+    if (vertexCount <= 0 && triangleCount <= 0 && lineCount <= 0) return;
+    KEP_Geometry& geometry = surface->geometry;
+    if (!geometry.Allocate(vertexCount, triangleCount, lineCount)) {
+        // Named by the first kind the block was to hold.
+        const Block* first = blocks;
+        while (first->count <= 0)
+            ++first;
+        load.place.item = first->item;
+        KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_DoGeometry", KEP_UNIT_MAP);
     }
-}
-
-void KEP_DoTriangles(KEP_LoadContext& load, KEP_Surface* surface, int32_t count) {
     CFile& reader = load.reader;
-    NeedBytes(load, "triangle data", count, 12);
-    for (int32_t i = 0; i < count; ++i) {
-        KepPending<KEP_Triangle> triangle(KepNewRecord<KEP_Triangle>("KEP_DoTriangles"));
-        for (KEP_Vertex*& corner : triangle->corners)
-            corner = VertexAt(surface, reader.ReadInt());
-        KepHandOver(surface->triangles, triangle);
-    }
-}
-
-void KEP_DoLines(KEP_LoadContext& load, KEP_Surface* surface, int32_t count) {
-    CFile& reader = load.reader;
-    NeedBytes(load, "line data", count, 8);
-    for (int32_t i = 0; i < count; ++i) {
-        KepPending<KEP_Line> line(KepNewRecord<KEP_Line>("KEP_DoLines"));
-        for (KEP_Vertex*& end : line->ends)
-            end = VertexAt(surface, reader.ReadInt());
-        KepHandOver(surface->lines, line);
-    }
+    load.place.item = blocks[0].item;
+    KEP_Vertex* vertices = geometry.Vertices();
+    reader.ReadBytes(vertices, geometry.VertexCount() * blocks[0].size);
+    for (int32_t i = 0; i < geometry.VertexCount(); ++i)
+        TurnVertex(vertices[i]);
+    load.place.item = blocks[1].item;
+    reader.ReadBytes(geometry.Triangles(), geometry.TriangleCount() * blocks[1].size);
+    load.place.item = blocks[2].item;
+    reader.ReadBytes(geometry.Lines(), geometry.LineCount() * blocks[2].size);
 }

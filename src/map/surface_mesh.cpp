@@ -15,8 +15,12 @@ const uint32_t kLightmappedFormat = 0x252; // the same with two UV pairs
 const int kDiffuseWord = 6;                // the one word of a corner that is not a float
 const int kMostCornerWords = 11;
 
-bool IsComplete(const KEP_Triangle* triangle) {
-    return triangle->corners[0] && triangle->corners[1] && triangle->corners[2];
+// The triangle's three vertices; false when a corner names no vertex.
+bool Corners(const KEP_Geometry& geometry, const KEP_Triangle& triangle,
+             const KEP_Vertex* corners[3]) {
+    for (int c = 0; c < 3; ++c)
+        if (!(corners[c] = geometry.VertexAt(triangle.corners[c]))) return false;
+    return true;
 }
 
 // Each sum is formed in double precision and rounded to float once.
@@ -80,9 +84,12 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     const int32_t stride = lightmapped ? 44 : 36;
 
     // A triangle with a corner that names no vertex cannot be drawn: left out.
+    const KEP_Geometry& geometry = surface->geometry;
+    const KEP_Triangle* fileTriangles = geometry.Triangles();
+    const KEP_Vertex* corners[3];
     int64_t triangles = 0;
-    for (int32_t i = 0; i < surface->triangles.Count(); ++i)
-        if (IsComplete(surface->triangles.At(i))) ++triangles;
+    for (int32_t i = 0; i < geometry.TriangleCount(); ++i)
+        if (Corners(geometry, fileTriangles[i], corners)) ++triangles;
     const int64_t size = 12 + triangles * 3 * stride;
     if (size > INT32_MAX)
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
@@ -110,11 +117,10 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     const uint32_t floats = ((1u << words) - 1) & ~(1u << kDiffuseWord);
     uint32_t corner[kMostCornerWords];
     int32_t at = 12;
-    for (int32_t i = 0; i < surface->triangles.Count(); ++i) {
-        const KEP_Triangle* triangle = surface->triangles.At(i);
-        if (!IsComplete(triangle)) continue;
+    for (int32_t i = 0; i < geometry.TriangleCount(); ++i) {
+        if (!Corners(geometry, fileTriangles[i], corners)) continue;
         for (int c = 2; c >= 0; --c) {
-            EncodeCorner(*triangle->corners[c], base, offset, lightmapped, corner);
+            EncodeCorner(*corners[c], base, offset, lightmapped, corner);
             out.Put(at, corner, words, floats);
             at += stride;
         }

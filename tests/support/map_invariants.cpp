@@ -147,15 +147,6 @@ class MapChecker {
             for (const KEP_Surface* surface : Items(mesh->surfaces)) {
                 EXPECT_TRUE(surface->textureIndex >= 0 && surface->textureIndex < textureCount)
                     << "texture index " << surface->textureIndex;
-                const auto vertices = Items(surface->vertices);
-                const std::set<const KEP_Vertex*> own(vertices.begin(), vertices.end());
-                std::vector<const KEP_Vertex*> refs;
-                for (const KEP_Triangle* t : Items(surface->triangles))
-                    refs.insert(refs.end(), t->corners, t->corners + 3);
-                for (const KEP_Line* line : Items(surface->lines))
-                    refs.insert(refs.end(), line->ends, line->ends + 2);
-                for (const KEP_Vertex* v : refs)
-                    EXPECT_TRUE(!v || own.count(v)) << "a vertex of another surface";
                 if (surface->build.object == 0) continue;
                 // A built surface is a limb of its group's object, and its own.
                 EXPECT_TRUE(mesh->group && mesh->group->build.object == surface->build.object &&

@@ -120,9 +120,7 @@ TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
     map->groupsByNumber[2]->build.object = 1001; // since deleted by the script
     map->groupsByNumber[2]->build.ownsObject = 1;
     KEP_Surface* surface = map->meshes.At(0)->surfaces.At(0);
-    Append<KEP_Vertex>(surface->vertices);
-    Append<KEP_Triangle>(surface->triangles);
-    Append<KEP_Line>(surface->lines);
+    ASSERT_TRUE(surface->geometry.Allocate(1, 1, 1));
     Append<KEP_VisGroup>(map->visGroups);
     Append<KEP_Lightmap>(map->lightmaps)->build.image = 1030;
     Append<KEP_TextureInfo>(map->textures); // its image never loaded

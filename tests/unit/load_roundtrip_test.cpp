@@ -186,12 +186,13 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(walls->flags, 5);
     EXPECT_EQ(Vec(walls->position), (std::vector<float>{1.5f, -2.0f, 3.0f}));
     // The surface after the dropped one is read whole.
-    EXPECT_EQ(walls->surfaces.At(1)->vertices.At(2)->position[2], 4.0f);
+    EXPECT_EQ(walls->surfaces.At(1)->geometry.VertexAt(2)->position[2], 4.0f);
     const KEP_Surface* wall = walls->surfaces.At(0);
     EXPECT_EQ(wall->firstValue, 99);
     EXPECT_EQ(Vec(wall->values), (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f}));
     // Normals turn round; texture u and v and lightmap v change sign.
-    const KEP_Vertex* v = wall->vertices.At(0);
+    const KEP_Geometry& geometry = wall->geometry;
+    const KEP_Vertex* v = geometry.VertexAt(0);
     EXPECT_EQ(Vec(v->position), (std::vector<float>{0.0f, 1.0f, 2.0f}));
     EXPECT_EQ(Vec(v->normal), (std::vector<float>{0.0f, -1.0f, 0.5f}));
     EXPECT_TRUE(std::signbit(v->normal[0]));
@@ -200,12 +201,13 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(Vec(v->lightmap), (std::vector<float>{0.75f, -0.75f}));
     // Vertex indices outside the surface's vertices give no vertex.
     Ints refs;
-    for (int32_t i = 0; i < wall->triangles.Count(); ++i)
-        for (KEP_Vertex* corner : wall->triangles.At(i)->corners)
-            refs.push_back(IndexIn(wall->vertices, corner));
-    for (int32_t i = 0; i < wall->lines.Count(); ++i)
-        for (KEP_Vertex* end : wall->lines.At(i)->ends)
-            refs.push_back(IndexIn(wall->vertices, end));
+    const auto named = [&](int32_t index) { return geometry.VertexAt(index) ? index : -1; };
+    for (int32_t i = 0; i < geometry.TriangleCount(); ++i)
+        for (int32_t corner : geometry.Triangles()[i].corners)
+            refs.push_back(named(corner));
+    for (int32_t i = 0; i < geometry.LineCount(); ++i)
+        for (int32_t end : geometry.Lines()[i].ends)
+            refs.push_back(named(end));
     EXPECT_EQ(refs, (Ints{0, 1, -1, -1, 2, 0, 2, 0, -1, 1}));
 
     EXPECT_EQ(Vec(map.entities.At(2)->position), (std::vector<float>{14, 5, 1})); // offset

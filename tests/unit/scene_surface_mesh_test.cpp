@@ -67,20 +67,18 @@ class SurfaceMeshTest : public SceneTest {
         m_size = bytes.size();
         ASSERT_TRUE(simhost::FindMesh(1, &m_mesh)); // the host could decode it
     }
-    void TearDown() override {
-        // The triangles are the test's own: taken back, not deleted.
-        for (auto& list = m_surface.triangles; list.SetCurrent(list.Count() - 1);)
-            list.Release();
-        SceneTest::TearDown();
+    // A surface of the test's making: one vertex, and `triangles` triangles
+    // that each name it at all three corners.
+    KEP_Vertex& OneVertexSurface(int32_t triangles) {
+        EXPECT_TRUE(m_surface.geometry.Allocate(1, triangles, 0));
+        std::fill_n(m_surface.geometry.Triangles(), triangles, KEP_Triangle());
+        return *m_surface.geometry.Vertices() = KEP_Vertex();
     }
 
     std::size_t m_size = 0;
     simhost::MeshInfo m_mesh;
     KEP_Mesh m_owner;  // the surface's mesh, at 0 0 0
     KEP_Group m_group; // no object yet
-    // A surface of the test's making: one triangle over one vertex, repeated.
-    KEP_Vertex m_vertex;
-    KEP_Triangle m_triangle{{&m_vertex, &m_vertex, &m_vertex}};
     KEP_Surface m_surface;
 };
 
@@ -184,8 +182,7 @@ TEST_F(SurfaceMeshTest, MemblocksFilledThroughTheirAddressHoldWhatPerValueWrites
 }
 
 TEST_F(SurfaceMeshTest, VertexPositionIsRoundedToFloatOnce) {
-    m_surface.triangles.Add(&m_triangle);
-    m_vertex.position[2] = 16777216.0f;
+    OneVertexSurface(1).position[2] = 16777216.0f;
     g_plugin.build.buildOrigin[2] = -1.0f;
     g_plugin.settings.mapOffset[2] = 1.0f;
     Build(&m_surface, 0);
@@ -196,8 +193,7 @@ TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
     simhost::SetCallLog(simhost::CallLog::kFull);
     // 16,268,816 lightmapped triangles need 12 + 132 bytes each: just past
     // what a signed 32-bit memblock size holds.
-    for (int32_t i = 0; i < 16268816; ++i)
-        m_surface.triangles.Add(&m_triangle);
+    OneVertexSurface(16268816);
     simhost::ClearCalls();
     try {
         KEP_BuildSurfaceMesh(&m_surface, &m_owner, &m_group, 2, g_plugin.build, g_plugin.settings);

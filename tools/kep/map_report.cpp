@@ -73,8 +73,8 @@ json Meshes(KEP_Map& map) {
             const KEP_Surface* surface = mesh->surfaces.At(s);
             surfaces.push_back({{"texture", surface->textureIndex},
                                 {"lightmap", surface->lightmapIndex},
-                                {"vertices", surface->vertices.Count()},
-                                {"triangles", surface->triangles.Count()},
+                                {"vertices", surface->geometry.VertexCount()},
+                                {"triangles", surface->geometry.TriangleCount()},
                                 {"object", surface->build.object},
                                 {"limb", surface->build.limb}});
         }
