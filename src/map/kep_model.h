@@ -133,7 +133,6 @@ struct KEP_SurfaceBuild {
 
 struct KEP_Surface {
     int32_t firstValue = 0;
-    int32_t hostObject = 0; // always 0: nothing sets it; what the surface became is in `build`
     int32_t textureIndex = 0;
     int32_t lightmapIndex = 0;
     float values[5] = {};
