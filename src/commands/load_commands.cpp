@@ -67,25 +67,29 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     }
     map->build.objectsBuilt = 0;
 
-    const KEP_NumberSearchScope numberSearches;
+    const KEP_NumberSearchScope numberSearches(g_plugin.build.numbers);
     KEP_LoadContext load{reader, *map, g_plugin.settings, g_plugin.build};
+    const auto releaseGeometry = [map] {
+        if (!g_plugin.build.keepGeometry) KEP_ReleaseGeometry(map);
+    };
     try {
         KEP_ReadSections(load);
         // Nothing reads the map's bytes any more.
         reader.ReleaseData();
-        if (source == Source::File) KEP_ApplyAmbient(*map, g_plugin.settings.ambientColour);
+        if (source == Source::File)
+            KEP_ApplyAmbient(*map, g_plugin.settings.ambientColour, g_plugin.build.numbers);
         KEP_BuildGroups(*map, g_plugin.build, g_plugin.settings, lightmapFlag);
     } catch (const CError& error) {
-        KEP_ReleaseGeometry(map);
+        releaseGeometry();
         SetLastErrorText(error.message);
         g_plugin.lastLoadFailure = KepDescribeFailure(error);
         return 0;
     } catch (const std::bad_alloc&) { // the builder's own working lists
-        KEP_ReleaseGeometry(map);
+        releaseGeometry();
         SetLastError(KepMessage::RecordAllocation);
         return 0;
     }
-    KEP_ReleaseGeometry(map);
+    releaseGeometry();
     return 1;
 }
 

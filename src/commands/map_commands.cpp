@@ -78,7 +78,7 @@ KEP_EXPORT void KEP_CDECL KEP_Clear() {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return;
-    KEP_DeleteHostMedia(map);
+    KEP_DeleteHostMedia(map, g_plugin.build.numbers);
     g_plugin.currentMap = nullptr;
     // The current map is always one of the list's; its node goes with it.
     if (g_plugin.maps.SetCurrent(PositionInMapList(map))) g_plugin.maps.Remove();

@@ -15,12 +15,13 @@ namespace {
 // delete each image once.
 class DeletedImages {
   public:
+    explicit DeletedImages(KEP_NumberSearches& searches) : m_searches(searches) {}
     void Delete(int32_t image) {
         // Image 0 or below is what a texture or lightmap holds when its image
         // never loaded: there is nothing of ours to delete.
         if (image <= 0) return;
         if (!FirstTime(image)) return;
-        KEP_DeleteHostImage(image);
+        KEP_DeleteHostImage(m_searches, image);
     }
 
   private:
@@ -31,21 +32,22 @@ class DeletedImages {
             return true; // without memory to remember, deleting again is harmless
         }
     }
+    KEP_NumberSearches& m_searches;
     std::unordered_set<int32_t> m_seen;
 };
 
 } // namespace
 
-void KEP_DeleteHostMedia(const KEP_Map* map) {
+void KEP_DeleteHostMedia(const KEP_Map* map, KEP_NumberSearches& searches) {
     if (!map) return;
     // Groups that share one object all carry its number: the first deletes
     // it and the existence test passes over it for the others.
     for (int32_t i = 0; i < map->groups.Count(); ++i) {
         const KEP_Group* group = map->groups.At(i);
         if (group && group->build.object != 0 && host::object::GetExist(group->build.object))
-            KEP_DeleteHostObject(group->build.object);
+            KEP_DeleteHostObject(searches, group->build.object);
     }
-    DeletedImages images;
+    DeletedImages images(searches);
     for (int32_t i = 0; i < map->textures.Count(); ++i)
         if (const KEP_TextureInfo* texture = map->textures.At(i))
             images.Delete(texture->build.image);

@@ -3,7 +3,9 @@
 #pragma once
 
 struct KEP_Map;
+struct KEP_NumberSearches;
 
 // Deletes the host objects of the map's groups, then the host images of its
-// textures and lightmaps (each image once).
-void KEP_DeleteHostMedia(const KEP_Map* map);
+// textures and lightmaps (each image once), through the helpers that keep
+// the free-number searches right.
+void KEP_DeleteHostMedia(const KEP_Map* map, KEP_NumberSearches& searches);

@@ -20,7 +20,7 @@ uint32_t AddAmbient(uint32_t pixel, uint32_t ambient) {
 
 } // namespace
 
-void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
+void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient, KEP_NumberSearches& searches) {
     for (int32_t i = 0; i < map.lightmaps.Count(); ++i) {
         const KEP_Lightmap* lightmap = map.lightmaps.At(i);
         if (lightmap->build.image <= 0) continue; // no image was made for it
@@ -41,7 +41,7 @@ void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient) {
                 pixel = AddAmbient(pixel, ambient);
                 std::memcpy(pixels + 4 * p, &pixel, 4);
             }
-            KEP_DeleteHostImage(lightmap->build.image);
+            KEP_DeleteHostImage(searches, lightmap->build.image);
             host::memblock::CreateImageFromMemblock(lightmap->build.image, KEP_kImageMemblock);
         }
         host::memblock::DeleteMemblock(KEP_kImageMemblock);

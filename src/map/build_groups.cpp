@@ -18,6 +18,7 @@ struct Scene {
     KEP_BuildState& build;
     const KEP_LoadSettings& settings;
     int32_t flag; // the lightmap flag of the load
+    KEP_HostRecordMemory& records;
 };
 
 // One pass over a list of groups: the map's groups, or a group's children.
@@ -49,7 +50,7 @@ float Difference(float a, float b) {
 
 void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_Surface* surface,
                      Pass& pass) {
-    const int32_t object = KEP_FreeObjectNumber(scene.settings.initialObject);
+    const int32_t object = KEP_FreeObjectNumber(scene.build.numbers, scene.settings.initialObject);
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
         host::object::DeleteMesh(KEP_kScratchMesh);
@@ -122,8 +123,8 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         // A mesh without surfaces in a group without an object has nothing
         // to show: no record pass and no Show for object 0.
         if (group->build.object == 0) continue;
-        KEP_WriteHostRecords(scene.build.recordLayout, group->build.object, scene.flag,
-                             pass.lightmapStage);
+        KEP_WriteHostRecords(scene.build.recordLayout, &scene.records, group->build.object,
+                             scene.flag, pass.lightmapStage);
         host::object::Show(group->build.object);
     }
     if (pass.parent && group->build.object == 0) group->build.object = pass.parent->build.object;
@@ -148,9 +149,9 @@ void Smooth(const KEP_Group* group) {
 
 void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
                      int32_t lightmapFlag) {
-    Scene scene{map, build, settings, lightmapFlag};
+    KEP_HostRecordMemory records(build.recordEveryMesh);
+    Scene scene{map, build, settings, lightmapFlag, records};
     build.limbCounter = 1;
-    const KEP_HostRecordMemory recordMemory;
 
     // Nested passes run on an explicit stack in the order a recursive walk
     // would take: parent chains read from a file may be very deep.

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <functional>
 #include <new>
-#include <optional>
 #include <unordered_map>
 
 #include "core/memory.h"
@@ -96,49 +95,20 @@ void KEP_NoteObjectImage(HostRecordLayoutChoice& choice, int32_t object, int32_t
     }
 }
 
-namespace {
+KEP_HostRecordMemory::KEP_HostRecordMemory(bool forgetful)
+    : m_forgetful(forgetful), m_written(ByObject::allocator_type(KEP_UNIT_MAP, __LINE__)) {}
 
-// What the passes of one build wrote into one object's host meshes: for each
-// pass kind (0 without, 1 with a lightmap stage), the meshes [0, upTo) of the
-// array, whose last entry then was `lastMesh`.
-struct Written {
-    uint32_t upTo[2] = {0, 0};
-    uint32_t lastMesh[2] = {0, 0};
-};
-
-using WrittenByObject =
-    std::unordered_map<int32_t, Written, std::hash<int32_t>, std::equal_to<int32_t>,
-                       KepAllocator<std::pair<const int32_t, Written>>>;
-
-bool g_remembering = false;
-bool g_writeEveryMesh = false;
-std::optional<WrittenByObject> g_written;
-
-// The object's entry, or null (without the memory, or without room for it:
-// then every pass writes every mesh, which is always right).
-Written* Entry(int32_t object) {
-    if (!g_remembering || g_writeEveryMesh || !g_written) return nullptr;
+KEP_HostRecordMemory::Written* KEP_HostRecordMemory::Entry(int32_t object) {
+    if (m_forgetful) return nullptr;
     try {
-        return &(*g_written)[object];
+        return &m_written[object];
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-} // namespace
-
-KEP_HostRecordMemory::KEP_HostRecordMemory() {
-    g_remembering = true;
-    g_written.emplace(WrittenByObject::allocator_type(KEP_UNIT_MAP, __LINE__));
-}
-
-KEP_HostRecordMemory::~KEP_HostRecordMemory() {
-    g_written.reset();
-    g_remembering = false;
-}
-
-void KEP_WriteHostRecords(HostRecordLayoutChoice& choice, int32_t object, int32_t lightmapFlag,
-                          bool lightmapStageSet) {
+void KEP_WriteHostRecords(HostRecordLayoutChoice& choice, KEP_HostRecordMemory* memory,
+                          int32_t object, int32_t lightmapFlag, bool lightmapStageSet) {
     const uint8_t* record = reinterpret_cast<const uint8_t*>(host::object::GetObjectA(object));
     if (!record) return;
     const int32_t meshCount = static_cast<int32_t>(ReadWord(record, kObjectMeshCount));
@@ -155,13 +125,13 @@ void KEP_WriteHostRecords(HostRecordLayoutChoice& choice, int32_t object, int32_
     }
     if (!choice.layout || meshCount <= 0) return;
     const uint32_t count = static_cast<uint32_t>(meshCount);
-    Written* written = Entry(object);
+    KEP_HostRecordMemory::Written* written = memory ? memory->Entry(object) : nullptr;
     const int kind = lightmapStageSet ? 1 : 0;
     uint32_t from = written ? written->upTo[kind] : 0;
     if (from > count || (from > 0 && ReadWord(meshArray, 4 * static_cast<int>(from - 1)) !=
                                          written->lastMesh[kind])) {
         // The array is not as the last pass left it: start again.
-        *written = Written();
+        *written = KEP_HostRecordMemory::Written();
         from = 0;
     }
     for (uint32_t i = from; i < count; ++i)
@@ -172,9 +142,3 @@ void KEP_WriteHostRecords(HostRecordLayoutChoice& choice, int32_t object, int32_
         written->lastMesh[kind] = ReadWord(meshArray, 4 * static_cast<int>(count - 1));
     }
 }
-
-namespace kep_records_test {
-void WriteEveryMeshEachPass(bool on) {
-    g_writeEveryMesh = on;
-}
-} // namespace kep_records_test

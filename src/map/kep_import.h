@@ -57,23 +57,26 @@ uint32_t KEP_ParseAmbient(const std::string& value);
 
 // First free host image or object number at or above the setting (and at or
 // above 1); 0 when every number up to the largest is taken.
-int32_t KEP_FreeImageNumber(int32_t initialImage);
-int32_t KEP_FreeObjectNumber(int32_t initialObject);
+int32_t KEP_FreeImageNumber(KEP_NumberSearches& searches, int32_t initialImage);
+int32_t KEP_FreeObjectNumber(KEP_NumberSearches& searches, int32_t initialObject);
 // While one lives (one load), the searches above go on from where the last
 // one stopped; the plug-in deletes host images and objects only through the
 // two helpers below, which make them start from the setting again.
 class KEP_NumberSearchScope {
   public:
-    KEP_NumberSearchScope();
+    explicit KEP_NumberSearchScope(KEP_NumberSearches& searches);
     ~KEP_NumberSearchScope();
     KEP_NumberSearchScope(const KEP_NumberSearchScope&) = delete;
     KEP_NumberSearchScope& operator=(const KEP_NumberSearchScope&) = delete;
+
+  private:
+    KEP_NumberSearches& m_searches;
 };
-void KEP_DeleteHostImage(int32_t image);
-void KEP_DeleteHostObject(int32_t object);
+void KEP_DeleteHostImage(KEP_NumberSearches& searches, int32_t image);
+void KEP_DeleteHostObject(KEP_NumberSearches& searches, int32_t object);
 
 // Scene building.
-void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient);
+void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient, KEP_NumberSearches& searches);
 // One surface of `mesh` as host mesh 1; `group` tells whether it makes the
 // group's object or becomes a limb.
 void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,

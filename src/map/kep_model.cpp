@@ -33,10 +33,6 @@ void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::st
     }
 }
 
-namespace {
-bool g_keepGeometry = false;
-} // namespace
-
 bool KEP_Geometry::Allocate(int32_t vertices, int32_t triangles, int32_t lines) {
     Release();
     vertices = vertices > 0 ? vertices : 0;
@@ -59,19 +55,13 @@ void KEP_Geometry::Release() {
 }
 
 void KEP_ReleaseGeometry(KEP_Map* map) {
-    if (!map || g_keepGeometry) return;
+    if (!map) return;
     for (int32_t m = 0; m < map->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = map->meshes.At(m);
         for (int32_t s = 0; mesh && s < mesh->surfaces.Count(); ++s)
             mesh->surfaces.At(s)->geometry.Release();
     }
 }
-
-namespace kep_model_test {
-void KeepGeometry(bool keep) {
-    g_keepGeometry = keep;
-}
-} // namespace kep_model_test
 
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into) {
     KEP_ParseProperties(text, into, [](const std::string&, const std::string&) {});

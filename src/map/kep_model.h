@@ -105,11 +105,16 @@ class KEP_Geometry {
     int32_t VertexCount() const { return m_block ? m_block->vertices : 0; }
     int32_t TriangleCount() const { return m_block ? m_block->triangles : 0; }
     int32_t LineCount() const { return m_block ? m_block->lines : 0; }
-    KEP_Vertex* Vertices() const { return reinterpret_cast<KEP_Vertex*>(m_block + 1); }
-    KEP_Triangle* Triangles() const {
-        return reinterpret_cast<KEP_Triangle*>(Vertices() + VertexCount());
+    // The arrays; null while nothing is held.
+    KEP_Vertex* Vertices() const {
+        return m_block ? reinterpret_cast<KEP_Vertex*>(m_block + 1) : nullptr;
     }
-    KEP_Line* Lines() const { return reinterpret_cast<KEP_Line*>(Triangles() + TriangleCount()); }
+    KEP_Triangle* Triangles() const {
+        return m_block ? reinterpret_cast<KEP_Triangle*>(Vertices() + VertexCount()) : nullptr;
+    }
+    KEP_Line* Lines() const {
+        return m_block ? reinterpret_cast<KEP_Line*>(Triangles() + TriangleCount()) : nullptr;
+    }
     // The vertex an index names, or null.
     const KEP_Vertex* VertexAt(int32_t index) const {
         return index >= 0 && index < VertexCount() ? Vertices() + index : nullptr;
@@ -200,10 +205,6 @@ struct KEP_Map {
 // no command reads them: once a load has built (or failed), they go, which
 // leaves a built map a small fraction of its file's size.
 void KEP_ReleaseGeometry(KEP_Map* map);
-// Test-only: loads keep the geometry, so that tests can look at what was read.
-namespace kep_model_test {
-void KeepGeometry(bool keep);
-} // namespace kep_model_test
 
 // The map's group with that number, or null; keeps the group list's cursor
 // where it was (or leaves it on the group found when there was none).

@@ -21,13 +21,30 @@ struct KEP_LoadSettings {
     uint32_t ambientColour = 0;
 };
 
+// Where the free-number searches of a load stopped (map/host_numbers.cpp):
+// the search's first number and the number it returned (0: nothing known).
+struct KEP_NumberSearchMemory {
+    int32_t start = 0;
+    int32_t resume = 0;
+};
+struct KEP_NumberSearches {
+    bool remembering = false; // only while a load runs
+    KEP_NumberSearchMemory images;
+    KEP_NumberSearchMemory objects;
+};
+
 // Scene-builder state that outlives a map: the next limb number, the position
-// of the last pivot entity met (see map/build_groups.cpp) and the running
-// host's mesh-record layout, decided once per process.
+// of the last pivot entity met (see map/build_groups.cpp), the running host's
+// mesh-record layout, decided once per process, and the free-number searches.
 struct KEP_BuildState {
     int32_t limbCounter = 1;
     float buildOrigin[3] = {0.0f, 0.0f, 0.0f};
     HostRecordLayoutChoice recordLayout;
+    KEP_NumberSearches numbers;
+    // For tests only: loads keep vertices, triangles and lines, so that tests
+    // can look at what was read; every record pass writes every host mesh.
+    bool keepGeometry = false;
+    bool recordEveryMesh = false;
 };
 
 struct KEP_LoadContext {

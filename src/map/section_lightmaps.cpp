@@ -74,7 +74,7 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
             throw;
         }
 
-        const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);
+        const int32_t image = KEP_FreeImageNumber(load.build.numbers, load.settings.initialImage);
         lightmap->build.image = image;
         KEP_Lightmap* added = KepHandOver(map->lightmaps, lightmap);
         if (image != 0) host::memblock::CreateImageFromMemblock(image, KEP_kImageMemblock);

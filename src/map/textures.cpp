@@ -30,7 +30,7 @@ int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name) {
     map->textures.SetCurrent(-1);
     KEP_TextureInfo* added = KepHandOver(map->textures, texture);
 
-    const int32_t image = KEP_FreeImageNumber(load.settings.initialImage);
+    const int32_t image = KEP_FreeImageNumber(load.build.numbers, load.settings.initialImage);
     if (image != 0) {
         std::vector<char> file(path.begin(), path.end());
         file.push_back('\0');

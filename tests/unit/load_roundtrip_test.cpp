@@ -92,7 +92,7 @@ class MapRoundTrip : public PluginTest, public ::testing::WithParamInterface<Loa
 
 TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     simhost::SetCallLog(simhost::CallLog::kFull);
-    kep_model_test::KeepGeometry(true);
+    g_plugin.build.keepGeometry = true;
     const auto& [caseName, version, fileName, mapDirectory] = GetParam();
     const kepw::Map written = RichMap(version);
     TempDir dir;

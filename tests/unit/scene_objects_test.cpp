@@ -47,9 +47,9 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     struct Kind {
         const char* existCall;
         int32_t* setting;
-        int32_t (*search)(int32_t);
+        int32_t (*search)(KEP_NumberSearches&, int32_t);
         void (*take)(int);
-        void (*deleteByPlugin)(int32_t);
+        void (*deleteByPlugin)(KEP_NumberSearches&, int32_t);
         void (*deleteByScript)(int);
         std::vector<int> (*taken)();
     };
@@ -91,17 +91,17 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
                 kind.take(n);
             int32_t lowestFound = 0;
             {
-                const KEP_NumberSearchScope load;
+                const KEP_NumberSearchScope load(g_plugin.build.numbers);
                 int32_t last = 0;
                 for (const char* step = pattern.steps; *step; ++step) {
                     if (*step == 'd') {
-                        kind.deleteByPlugin(pattern.deleted);
+                        kind.deleteByPlugin(g_plugin.build.numbers, pattern.deleted);
                         last = 0;
                         continue;
                     }
                     const int32_t expected = PlainFirstFree(kind.taken(), pattern.setting);
                     const std::size_t before = simhost::CallCount(kind.existCall);
-                    const int32_t found = kind.search(*kind.setting);
+                    const int32_t found = kind.search(g_plugin.build.numbers, *kind.setting);
                     ASSERT_EQ(found, expected) << "step " << step - pattern.steps;
                     const int32_t from = last != 0 ? last : std::max(pattern.setting, 1);
                     // The host is asked about each number from there to the find.
@@ -118,8 +118,9 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
             // Between loads a script deletes the first number this load took.
             ASSERT_NE(lowestFound, 0);
             kind.deleteByScript(lowestFound);
-            const KEP_NumberSearchScope nextLoad;
-            EXPECT_EQ(kind.search(*kind.setting), PlainFirstFree(kind.taken(), pattern.setting));
+            const KEP_NumberSearchScope nextLoad(g_plugin.build.numbers);
+            EXPECT_EQ(kind.search(g_plugin.build.numbers, *kind.setting),
+                      PlainFirstFree(kind.taken(), pattern.setting));
         }
     }
 }
@@ -314,7 +315,7 @@ TEST_F(ObjectAssemblyTest, RecordPassesLeaveEveryRecordAsPassesOverEveryMeshDo) 
         std::vector<std::vector<uint8_t>> records[2];
         for (int every = 0; every < 2; ++every) {
             ResetPluginAndHost();
-            kep_records_test::WriteEveryMeshEachPass(every == 1);
+            g_plugin.build.recordEveryMesh = every == 1;
             ASSERT_EQ(Load(map, flag), 1) << LastErrorText();
             for (const int number : simhost::ObjectNumbers()) {
                 simhost::ObjectState object;
@@ -357,7 +358,7 @@ TEST_F(ObjectAssemblyTest, RecordPassSkipsMeshesAndStagesMissingFromTheHostsReco
     HostRecordLayoutChoice decided;
     decided.decided = true;
     decided.layout = &layout;
-    KEP_WriteHostRecords(decided, 1000, 2, true);
+    KEP_WriteHostRecords(decided, nullptr, 1000, 2, true);
     // Mesh 0 is never reached; the others can set up no stage.
     const std::string stale = " | aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa";
     EXPECT_EQ(RecordsOf(1000),

@@ -87,7 +87,7 @@ KEP_Surface* LoadedSurface(int32_t index) {
 }
 
 TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTrianglesOnly) {
-    kep_model_test::KeepGeometry(true); // the surfaces are built again below
+    g_plugin.build.keepGeometry = true; // the surfaces are built again below
     kepw::Surface whole = OneTriangle("a.bmp", 1);
     whole.vertices[0].colour = {300, 2, 255}; // only the low byte of each component counts
     whole.vertices[1].colour = {-1, 256, 511};
