@@ -69,6 +69,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
 
     const KEP_NumberSearchScope numberSearches(g_plugin.build.numbers);
     KEP_LoadContext load{reader, *map, g_plugin.settings, g_plugin.build};
+    load.oddities = g_plugin.loadOddities;
     const auto releaseGeometry = [map] {
         if (!g_plugin.build.keepGeometry) KEP_ReleaseGeometry(map);
     };

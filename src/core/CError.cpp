@@ -44,17 +44,17 @@ void KepFailEndOfData(const char* function, const char* unit, int32_t line, int3
     throw error;
 }
 
+std::string KepDescribePlace(const CErrorPlace& at) {
+    if (!at.section) return "header";
+    std::string text = at.section;
+    text += at.record > 0 ? " " + std::to_string(at.record) : " count";
+    if (at.surface > 0) text += ", surface " + std::to_string(at.surface);
+    return text;
+}
+
 std::string KepDescribeFailure(const CError& error) {
     const CErrorPlace& at = error.place;
-    std::string text;
-    if (!at.section) {
-        text = "header";
-    } else {
-        text = at.section;
-        text += at.record > 0 ? " " + std::to_string(at.record) : " count";
-        if (at.surface > 0) text += ", surface " + std::to_string(at.surface);
-    }
-    text += ": ";
+    std::string text = KepDescribePlace(at) + ": ";
     if (at.item) text += std::string(at.item) + " ";
     if (error.kind == CErrorKind::EndOfData && at.offset >= 0)
         return text + "ends at byte " + std::to_string(at.end) + " (needs " +

@@ -53,5 +53,8 @@ struct CError {
 [[noreturn]] void KepFailEndOfData(const char* function, const char* unit, int32_t line,
                                    int32_t offset, int32_t size, int64_t wanted);
 
+// The record part of a place, e.g. "mesh 12, surface 3", or "header".
+std::string KepDescribePlace(const CErrorPlace& place);
+
 // One line for people: where the failure happened and what it was.
 std::string KepDescribeFailure(const CError& error);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/CError.h"
 #include "core/CFile.h"
@@ -47,6 +49,11 @@ struct KEP_BuildState {
     bool recordEveryMesh = false;
 };
 
+// Oddities a load reads past without failing, each one line with its place,
+// e.g. "mesh 3, surface 2, triangle 7: corner 2 names vertex 40 of 12". Only
+// the plug-in's own tools collect them; scripts never see them.
+using KEP_Oddities = std::vector<std::string>;
+
 struct KEP_LoadContext {
     CFile& reader;
     KEP_Map& map;
@@ -55,4 +62,16 @@ struct KEP_LoadContext {
     // Where reading is: the readers keep it up to date, and a failure takes
     // it along (KEP_ReadSections).
     CErrorPlace place = {};
+    // Where oddities go; null when nobody asks, and then the readers only
+    // test this pointer, once per record or surface.
+    KEP_Oddities* oddities = nullptr;
 };
+
+// Appends "<place>[, <within>]: <text>" to the load's oddities (the place is
+// the readers' current one). Call only when load.oddities is set.
+void KEP_NoteOddity(const KEP_LoadContext& load, const std::string& within,
+                    const std::string& text);
+
+// Notes every line of a record's property text that has something but no
+// "=" (it becomes a key with an empty value). Does nothing without a sink.
+void KEP_NoteBarePropertyLines(const KEP_LoadContext& load, const Cstring& text);

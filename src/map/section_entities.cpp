@@ -42,12 +42,15 @@ void KEP_DoEntities(KEP_LoadContext& load) {
         KepPending<KEP_Entity> entity(KepNewRecord<KEP_Entity>("KEP_DoEntities"));
         const int32_t visGroup = reader.ReadInt();
         if (visGroup > 0) entity->visGroup = map->visGroups.At(visGroup - 1);
+        if (load.oddities && visGroup != 0 && !entity->visGroup)
+            KEP_NoteOddity(load, "", "visgroup number " + std::to_string(visGroup) + " names none");
         entity->group = KEP_FindGroup(*map, reader.ReadInt());
         Cstring text;
         reader.ReadString(text);
         for (int axis = 0; axis < 3; ++axis)
             entity->position[axis] = reader.ReadFloat() + load.settings.mapOffset[axis];
         KEP_Entity* added = KepHandOver(map->entities, entity);
+        KEP_NoteBarePropertyLines(load, text);
 
         KEP_ParseProperties(text, added->properties,
                             [&](const std::string& key, const std::string& value) {

@@ -29,6 +29,7 @@ void KEP_DoGroups(KEP_LoadContext& load) {
         }
         KEP_Group* added = group.release();
         KEP_ParseProperties(text, added->properties);
+        KEP_NoteBarePropertyLines(load, text);
     }
 
     // Parents are linked once every group is known, in list order, so each

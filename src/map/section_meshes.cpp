@@ -53,6 +53,21 @@ void TurnVertex(KEP_Vertex& vertex) {
     std::memcpy(&vertex, words, sizeof words);
 }
 
+// For the tools only: corners that name no vertex of their surface (the
+// builder leaves such triangles out).
+void NoteCornersNamingNoVertex(const KEP_LoadContext& load, const KEP_Geometry& geometry) {
+    const KEP_Triangle* triangles = geometry.Triangles();
+    for (int32_t i = 0; i < geometry.TriangleCount(); ++i)
+        for (int c = 0; c < 3; ++c) {
+            const int32_t index = triangles[i].corners[c];
+            if (geometry.VertexAt(index)) continue;
+            KEP_NoteOddity(load, "triangle " + std::to_string(i + 1),
+                           "corner " + std::to_string(c + 1) + " names vertex " +
+                               std::to_string(index) + " of " +
+                               std::to_string(geometry.VertexCount()));
+        }
+}
+
 } // namespace
 
 void KEP_DoMeshes(KEP_LoadContext& load) {
@@ -77,12 +92,16 @@ void KEP_DoMeshes(KEP_LoadContext& load) {
         if (map->version == 5) {
             const int32_t visGroup = reader.ReadInt();
             if (visGroup > 0) mesh->visGroup = map->visGroups.At(visGroup - 1);
+            if (load.oddities && visGroup != 0 && !mesh->visGroup)
+                KEP_NoteOddity(load, "",
+                               "visgroup number " + std::to_string(visGroup) + " names none");
         }
         // The mesh joins its group's list and the map's list together, so a
         // failure never leaves a group pointing at a freed mesh.
         KEP_Mesh* added = KepHandOver(map->meshes, mesh);
         if (group) group->meshes.Add(added);
         KEP_ParseProperties(text, added->properties);
+        KEP_NoteBarePropertyLines(load, text);
         KEP_DoSurfaces(load, added);
     }
 }
@@ -109,6 +128,9 @@ void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh) {
         KEP_DoGeometry(load, surface.get(), vertexCount, triangleCount, lineCount);
         // A CAULK surface is read whole and then dropped.
         if (surface->textureIndex == -1) continue;
+        if (load.oddities && surface->lightmapIndex >= load.map.lightmaps.Count())
+            KEP_NoteOddity(load, "",
+                           "lightmap number " + std::to_string(lightmapNumber) + " names none");
         KepHandOver(mesh->surfaces, surface);
     }
 }
@@ -137,6 +159,7 @@ void KEP_DoGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t vertexC
         TurnVertex(vertices[i]);
     load.place.item = blocks[1].item;
     reader.ReadBytes(geometry.Triangles(), geometry.TriangleCount() * blocks[1].size);
+    if (load.oddities) NoteCornersNamingNoVertex(load, geometry);
     load.place.item = blocks[2].item;
     reader.ReadBytes(geometry.Lines(), geometry.LineCount() * blocks[2].size);
 }

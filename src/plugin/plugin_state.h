@@ -20,6 +20,9 @@ struct PluginState {
     // The last failed load's place and fault as one line for people (see
     // KepDescribeFailure); for the plug-in's own tools, never shown to scripts.
     std::string lastLoadFailure;
+    // Where loads put the oddities they read past; set only by the plug-in's
+    // own tools (see map/load_context.h).
+    KEP_Oddities* loadOddities = nullptr;
 
     KEP_LoadSettings settings;
     uint32_t blendMode = 8; // stored only

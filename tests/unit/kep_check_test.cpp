@@ -73,21 +73,34 @@ std::vector<Case> Cases() {
                      2,
                      {"mesh 1, surface 1: Unable to find texture: {dir}/missing.bmp"}});
 
-    // Everything the plug-in reads past without stopping.
+    // Everything the plug-in reads past without stopping: group links first,
+    // then what the readers met, in file order.
     kepw::Map odd;
-    odd.groups = {{0, 9, "name=orphan", {}}, // parent 9: no such group
-                  {0, 3, "name=a", {}},      // a cycle 2 -> 3 -> 2
+    odd.version = 5;
+    odd.visGroups = {{"only", {}}};
+    odd.groups = {{0, 9, "name=orphan\r\nbare", {}}, // parent 9: no such group
+                  {0, 3, "name=a", {}},              // a cycle 2 -> 3 -> 2
                   {0, 2, "name=b", {}}};
     kepw::Surface oddSurface = Tile(2); // lightmap 2 of none
+    oddSurface.triangles.push_back({1, 2, 9});
     kepw::Mesh oddMesh;
+    oddMesh.visGroupNumber = 3;
+    oddMesh.properties = "solid";
     oddMesh.surfaces = {oddSurface};
     odd.meshes = {oddMesh};
-    cases.push_back({"tolerated oddities",
-                     kepw::Write(odd),
-                     1,
-                     {"group 1: parent group number 9 names no group",
-                      "group 2: its parents lead back to it (a parent cycle)",
-                      "mesh 1, surface 1: lightmap number 2 names none"}});
+    odd.entities = {{-2, 0, "classname=light\n\nlonely", {}}};
+    cases.push_back(
+        {"tolerated oddities",
+         kepw::Write(odd),
+         1,
+         {"group 1: parent group number 9 names no group",
+          "group 2: its parents lead back to it (a parent cycle)",
+          "group 1: property line 2 \"bare\" has no \"=\"", "mesh 1: visgroup number 3 names none",
+          "mesh 1: property line 1 \"solid\" has no \"=\"",
+          "mesh 1, surface 1, triangle 3: corner 3 names vertex 9 of 4",
+          "mesh 1, surface 1: lightmap number 2 names none",
+          "entity 1: visgroup number -2 names none",
+          "entity 1: property line 3 \"lonely\" has no \"=\""}});
     return cases;
 }
 

@@ -11,10 +11,6 @@ namespace {
 
 constexpr int32_t kLightmapsOn = 2;
 
-std::string Number(int32_t index) {
-    return std::to_string(index + 1);
-}
-
 // Groups whose parent numbers name no group, and parent chains that come
 // back to where they started (reported once per cycle, at its lowest group).
 void GroupFindings(const KEP_Map& map, std::vector<Finding>* out) {
@@ -45,19 +41,13 @@ void GroupFindings(const KEP_Map& map, std::vector<Finding>* out) {
     }
 }
 
+// What the whole map shows (group links), then what the readers met on the
+// way, in file order.
 std::vector<Finding> Warnings(const KEP_Map& map) {
     std::vector<Finding> out;
     GroupFindings(map, &out);
-    for (int32_t m = 0; m < map.meshes.Count(); ++m) {
-        const KEP_Mesh* mesh = map.meshes.At(m);
-        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
-            const KEP_Surface* surface = mesh->surfaces.At(s);
-            const std::string place = "mesh " + Number(m) + ", surface " + Number(s);
-            if (surface->lightmapIndex >= map.lightmaps.Count())
-                out.push_back({false, place + ": lightmap number " +
-                                          Number(surface->lightmapIndex) + " names none"});
-        }
-    }
+    for (const std::string& oddity : kepsession::LastLoadOddities())
+        out.push_back({false, oddity});
     return out;
 }
 

@@ -11,11 +11,21 @@
 namespace kepsession {
 namespace {
 
+// The oddities of the last load; every load through the session collects them.
+KEP_Oddities g_oddities;
+
+void StartLoad() {
+    g_plugin.lastLoadFailure.clear();
+    g_oddities.clear();
+    g_plugin.loadOddities = &g_oddities;
+}
+
 std::string LastErrorText() {
     return g_plugin.lastErrorText.CStr();
 }
 
 bool Finish(int32_t result, std::string* error) {
+    g_plugin.loadOddities = nullptr;
     if (!result && error) *error = LastErrorText();
     return result != 0;
 }
@@ -42,7 +52,7 @@ void Stop() {
 
 bool LoadFile(const std::string& path, int32_t lightmapFlag, std::string* error) {
     simhost::ClearCalls();
-    g_plugin.lastLoadFailure.clear();
+    StartLoad();
     return Finish(KEP_Load(path.c_str(), lightmapFlag), error);
 }
 
@@ -64,11 +74,16 @@ bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t lightmapFlag, int memb
         if (error) *error = "the host made no memblock of that size";
         return false;
     }
+    StartLoad();
     return Finish(KEP_MakeKEPFromMemblock(memblock, lightmapFlag), error);
 }
 
 std::string LastLoadFailure() {
     return g_plugin.lastLoadFailure;
+}
+
+std::vector<std::string> LastLoadOddities() {
+    return g_oddities;
 }
 
 KEP_Map* CurrentMap() {

@@ -37,6 +37,11 @@ bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t lightmapFlag, int memb
 // came before any reading (no such file, a foreign version).
 std::string LastLoadFailure();
 
+// What the last load (failed or not) read past without failing, one line each
+// with its place, in file order, e.g. "mesh 3, surface 2, triangle 7: corner
+// 2 names vertex 40 of 12".
+std::vector<std::string> LastLoadOddities();
+
 // The plug-in's current map, null when none is loaded.
 KEP_Map* CurrentMap();
 
