@@ -14,6 +14,7 @@ const uint32_t kPlainFormat = 0x152;       // position, normal, diffuse, one UV 
 const uint32_t kLightmappedFormat = 0x252; // the same with two UV pairs
 const int kDiffuseWord = 6;                // the one word of a corner that is not a float
 const int kMostCornerWords = 11;
+const int kPlainCornerWords = 9;
 
 // The triangle's three vertices; false when a corner names no vertex.
 bool Corners(const KEP_Geometry& geometry, const KEP_Triangle& triangle,
@@ -59,7 +60,15 @@ class MemblockWords {
     // `floats` tells which words are floats (bit n for word n).
     void Put(int32_t at, const uint32_t* words, int count, uint32_t floats) {
         if (m_bytes) {
-            std::memcpy(m_bytes + at, words, static_cast<std::size_t>(count) * 4);
+            // Copies of a size known here compile to plain moves; a copy of
+            // a size known only at run time costs more to start than the
+            // few words of a corner take to move.
+            if (count == kMostCornerWords)
+                std::memcpy(m_bytes + at, words, kMostCornerWords * 4);
+            else if (count == kPlainCornerWords)
+                std::memcpy(m_bytes + at, words, kPlainCornerWords * 4);
+            else
+                std::memcpy(m_bytes + at, words, static_cast<std::size_t>(count) * 4);
             return;
         }
         for (int n = 0; n < count; ++n, at += 4) {
