@@ -75,12 +75,6 @@ KEP_Properties* PropertiesOrFail(int32_t component, int32_t index) {
     return properties;
 }
 
-// The text at `position` of a property list, with the cursor left there.
-const char* TextAt(COwningList<Cstring>& list, int32_t position) {
-    const Cstring* text = list.GetAt(position);
-    return text ? text->CStr() : "";
-}
-
 // The key or value text that "KEP PROPERTY" names; null after setting the
 // message on failure.
 const char* PropertyTextOrFail(int32_t component, int32_t selector, int32_t componentIndex,
@@ -91,21 +85,19 @@ const char* PropertyTextOrFail(int32_t component, int32_t selector, int32_t comp
         SetLastError(KepMessage::InvalidPropertyType);
         return nullptr;
     }
-    COwningList<Cstring>& list = selector == kKey ? properties->keys : properties->values;
-    if (propertyIndex < 0 || propertyIndex >= list.Count()) {
+    if (propertyIndex < 0 || propertyIndex >= properties->Count()) {
         SetLastError(KepMessage::InvalidPropertyIndex);
         return nullptr;
     }
-    return TextAt(list, propertyIndex);
+    return selector == kKey ? properties->Key(propertyIndex) : properties->Value(propertyIndex);
 }
 
 // The value of the first key equal to `key` (ASCII case ignored), or null
 // when no key matches; a null key matches none.
 const char* ValueOfKey(KEP_Properties& properties, const char* key) {
     if (!key) return nullptr;
-    COwningList<Cstring>& keys = properties.keys;
-    for (int32_t p = 0; p < keys.Count(); ++p)
-        if (KepEqualIgnoringCase(TextAt(keys, p), key)) return TextAt(properties.values, p);
+    for (int32_t p = 0; p < properties.Count(); ++p)
+        if (KepEqualIgnoringCase(properties.Key(p), key)) return properties.Value(p);
     return nullptr;
 }
 
@@ -140,7 +132,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_PropertyCount(int32_t component, int32_t index)
         return 0;
     }
     const KEP_Properties* properties = FindProperties(*map, component, index);
-    return properties ? properties->keys.Count() : 0;
+    return properties ? properties->Count() : 0;
 }
 
 KEP_EXPORT char* KEP_CDECL KEP_Property(char* previous, int32_t component, int32_t propertyOrValue,

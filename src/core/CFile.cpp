@@ -7,14 +7,6 @@
 #include "core/file_access.h"
 #include "core/memory.h"
 
-namespace {
-
-// A file is read this many bytes at a time: large enough that the calls to
-// the C library cost nothing next to the reading, small next to any map.
-const int32_t kPieceBytes = 64 * 1024;
-
-} // namespace
-
 void CFile::ReleaseData() {
     KepRelease(m_window);
     if (m_file) std::fclose(m_file);

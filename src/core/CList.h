@@ -43,10 +43,10 @@ class CList {
     }
 
   private:
-    using Nodes = std::vector<void*, KepAllocator<void*>>;
+    using Nodes = std::vector<void*, KepFixedAllocator<void*, kKepUnitList, __LINE__>>;
     void PushFront(void* item);
 
-    Nodes m_nodes{KepAllocator<void*>(KEP_UNIT_LIST, __LINE__)}; // the list is m_nodes[m_front] on
+    Nodes m_nodes; // the list is m_nodes[m_front] on
     std::size_t m_front = 0;
     int32_t m_cursor = -1; // index of the current node, -1 for none
 };

@@ -54,6 +54,26 @@ template <class T> struct KepAllocator {
 #define KEP_UNIT_STRING "Cstring"
 #define KEP_UNIT_FILE "CFile"
 #define KEP_UNIT_MAP "kep_import_v4"
+inline constexpr char kKepUnitList[] = KEP_UNIT_LIST;
+inline constexpr char kKepUnitMap[] = KEP_UNIT_MAP;
+
+// The same for containers that a map holds by the thousand (list nodes,
+// property texts): the unit and line are part of the type, which saves the
+// eight bytes a KepAllocator keeps in every container.
+template <class T, const char* Unit, int Line> struct KepFixedAllocator {
+    using value_type = T;
+    template <class U> struct rebind { using other = KepFixedAllocator<U, Unit, Line>; };
+    KepFixedAllocator() = default;
+    template <class U> KepFixedAllocator(const KepFixedAllocator<U, Unit, Line>&) {}
+    T* allocate(std::size_t n) { return KepAllocator<T>(Unit, Line).allocate(n); }
+    void deallocate(T* p, std::size_t n) { KepAllocator<T>(Unit, Line).deallocate(p, n); }
+    template <class U> bool operator==(const KepFixedAllocator<U, Unit, Line>&) const {
+        return true;
+    }
+    template <class U> bool operator!=(const KepFixedAllocator<U, Unit, Line>&) const {
+        return false;
+    }
+};
 
 // Test-only hooks; the plug-in itself never calls them.
 namespace kep_memory_test {

@@ -1,36 +1,54 @@
 #include "map/kep_model.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "core/CError.h"
 #include "core/bits_and_case.h"
 #include "core/memory.h"
 
-void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value) {
-    Cstring* k = KEP_NEW(Cstring, KEP_UNIT_MAP);
-    Cstring* v = KEP_NEW(Cstring, KEP_UNIT_MAP);
-    if (!k || !v || !k->AssignBytes(key.data(), static_cast<int32_t>(key.size())) ||
-        !v->AssignBytes(value.data(), static_cast<int32_t>(value.size()))) {
-        KEP_DELETE(k);
-        KEP_DELETE(v);
+const char* KEP_Properties::Key(int32_t index) const {
+    if (index < 0 || index >= Count()) return "";
+    return m_text.data() + m_starts[static_cast<std::size_t>(index)];
+}
+
+const char* KEP_Properties::Value(int32_t index) const {
+    const char* key = Key(index);
+    return index < 0 || index >= Count() ? key : key + std::strlen(key) + 1;
+}
+
+void KEP_Properties::Add(const std::string& key, const std::string& value) {
+    const std::size_t start = m_text.size();
+    try {
+        if (start > INT32_MAX) throw std::bad_alloc();
+        m_text.insert(m_text.end(), key.begin(), key.end());
+        m_text.push_back('\0');
+        m_text.insert(m_text.end(), value.begin(), value.end());
+        m_text.push_back('\0');
+        m_starts.push_back(static_cast<int32_t>(start));
+    } catch (const std::bad_alloc&) {
+        m_text.resize(start); // never needs memory
         KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_AddProperty", KEP_UNIT_MAP);
     }
-    // Both lists grow together so that they always keep the same length.
+}
+
+void KEP_Properties::Reserve(std::size_t bytes, std::size_t count) {
     try {
-        into.keys.Add(k);
-    } catch (...) {
-        KEP_DELETE(k);
-        KEP_DELETE(v);
-        throw;
+        m_text.reserve(m_text.size() + bytes);
+        m_starts.reserve(m_starts.size() + count);
+    } catch (const std::bad_alloc&) {
+        // Without the room at once, each property takes its room as it comes.
     }
-    try {
-        into.values.Add(v);
-    } catch (...) {
-        into.keys.Remove(); // deletes k
-        KEP_DELETE(v);
-        throw;
-    }
+}
+
+void KEP_Properties::Trim() {
+    m_text.shrink_to_fit(); // both keep what they have when memory is short
+    m_starts.shrink_to_fit();
+}
+
+void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value) {
+    into.Add(key, value);
 }
 
 bool KEP_Geometry::Allocate(int32_t vertices, int32_t triangles, int32_t lines) {

@@ -16,10 +16,27 @@ struct KEP_Entity;
 struct KEP_Group;
 struct KEP_Mesh;
 
-// Two parallel lists of texts: key and value at the same position.
-struct KEP_Properties {
-    COwningList<Cstring> keys;
-    COwningList<Cstring> values;
+// A record's properties, keys and values in the order read. Each pair is held
+// as "key\0value\0" in one block of text, beside where each pair starts, so
+// that a record of many short lines costs about what its text does.
+class KEP_Properties {
+  public:
+    int32_t Count() const { return static_cast<int32_t>(m_starts.size()); }
+    // The key or value of property `index`; "" when there is none.
+    const char* Key(int32_t index) const;
+    const char* Value(int32_t index) const;
+    // Appends one property; when memory is short, throws CError and leaves
+    // the properties as they were.
+    void Add(const std::string& key, const std::string& value);
+    // Room for `bytes` more of text and `count` more properties, taken at once
+    // where it can be (a long text then grows nothing while it is parsed);
+    // Trim gives back what was not used.
+    void Reserve(std::size_t bytes, std::size_t count);
+    void Trim();
+
+  private:
+    std::vector<char, KepFixedAllocator<char, kKepUnitMap, __LINE__>> m_text;
+    std::vector<int32_t, KepFixedAllocator<int32_t, kKepUnitMap, __LINE__>> m_starts;
 };
 
 // Each record keeps what the file says (and the links the readers resolve

@@ -3,6 +3,7 @@
 // every "=" is dropped, and a line with an empty key gives no property.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value);
@@ -21,6 +22,9 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLin
     };
     const char* p = text.CStr();
     const int32_t length = text.Length();
+    // A line's pair takes at most its own bytes and two terminators.
+    const auto lines = static_cast<std::size_t>(std::count(p, p + length, '\n')) + 1;
+    into.Reserve(static_cast<std::size_t>(length) + 2 * lines, lines);
     for (int32_t i = 0; i < length; ++i) {
         const char c = p[i];
         if (c == '\r' || c == '"') continue;
@@ -33,4 +37,5 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLin
         }
     }
     endLine(); // the end of the text ends the last line
+    into.Trim();
 }

@@ -54,11 +54,10 @@ void ExpectBackLinks(const List& list, const Positions<T>& order, const Owner* o
 }
 
 bool IsPivot(const KEP_Entity* entity) {
-    const auto keys = Items(entity->properties.keys);
-    const auto values = Items(entity->properties.values);
-    for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i)
-        if (KEP_UpperCase(keys[i]->CStr()) == "CLASSNAME" &&
-            KEP_UpperCase(values[i]->CStr()) == "PIVOT")
+    const KEP_Properties& properties = entity->properties;
+    for (int32_t i = 0; i < properties.Count(); ++i)
+        if (KEP_UpperCase(properties.Key(i)) == "CLASSNAME" &&
+            KEP_UpperCase(properties.Value(i)) == "PIVOT")
             return true;
     return false;
 }

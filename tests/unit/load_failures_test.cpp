@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/CFile.h"
 #include "core/memory.h"
 #include "host/host_functions.h"
 #include "load_helpers.h"
@@ -262,8 +263,8 @@ TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
 std::string Summary(const KEP_Map& map) {
     std::string text = std::to_string(map.mapNumber) + " v" + std::to_string(map.version);
     auto texts = [&](const KEP_Properties& p) {
-        for (int32_t i = 0; i < p.keys.Count(); ++i)
-            text += std::string(" ") + p.keys.At(i)->CStr() + "=" + p.values.At(i)->CStr();
+        for (int32_t i = 0; i < p.Count(); ++i)
+            text += std::string(" ") + p.Key(i) + "=" + p.Value(i);
     };
     for (int32_t i = 0; i < map.groups.Count(); ++i) {
         const KEP_Group* g = map.groups.At(i);
@@ -315,19 +316,19 @@ std::string GeometryBytes(const KEP_Map& map) {
 // map, and fail at the same place when cut, wherever the cut falls against the
 // pieces. The map has a string spanning several pieces, a lightmap and a
 // vertex block each larger than a piece, and small records that straddle
-// piece edges; it is cut around every 64 KiB edge and at each end of the data.
+// piece edges; it is cut around every piece's edge and at the end of the data.
 TEST_F(LoadFailureTest, AFileReadInPiecesReadsAsItsBytesInMemory) {
     g_plugin.build.keepGeometry = true;
     kepw::Map source = SmallCompleteMap(5);
     std::string text;
-    while (text.size() < 150000)
+    while (text.size() < 3 * CFile::kPieceBytes)
         text += "key" + std::to_string(text.size()) + "=value\n";
     source.groups[0].properties = text;
     source.lightmaps.push_back(kepw::PatternLightmap(100, 100, 7));
     kepw::Surface big = OneTriangle("t.bmp", 2);
-    big.vertices.resize(3000, big.vertices[1]);
-    big.vertices[2999].position = {1, 2, 3};
-    big.triangles.push_back({2999, 0, 1});
+    big.vertices.resize(1000, big.vertices[1]);
+    big.vertices[999].position = {1, 2, 3};
+    big.triangles.push_back({999, 0, 1});
     for (int32_t i = 0; i < 400; ++i)
         source.meshes[0].surfaces.push_back(
             OneTriangle(i % 2 ? "u.bmp" : "t.bmp", i % 3, float(i)));
@@ -335,8 +336,8 @@ TEST_F(LoadFailureTest, AFileReadInPiecesReadsAsItsBytesInMemory) {
     source.entities.push_back({0, 1, text, {1, 2, 3}});
     const kepw::Bytes whole = kepw::Write(source);
     std::set<std::size_t> cuts = {whole.size(), whole.size() - 1, whole.size() - 4};
-    for (std::size_t edge = 65536; edge < whole.size(); edge += 65536)
-        for (std::size_t near = edge - 6; near <= edge + 6; ++near)
+    for (std::size_t edge = CFile::kPieceBytes; edge < whole.size(); edge += CFile::kPieceBytes)
+        for (std::size_t near = edge - 5; near <= edge + 5; ++near)
             cuts.insert(near);
     const std::string path = dir.Place("pieces.kep");
     for (const std::size_t size : cuts) {

@@ -293,13 +293,11 @@ void SceneWriter::AddEntities() {
         const KEP_Entity* entity = m_map.entities.At(e);
         tinygltf::Value::Object properties;
         std::string classname;
-        for (int32_t i = 0; i < entity->properties.keys.Count(); ++i) {
-            const Cstring* key = entity->properties.keys.At(i);
-            const Cstring* value = entity->properties.values.At(i);
-            if (!key) continue;
-            const std::string text = value ? value->CStr() : "";
-            properties[key->CStr()] = tinygltf::Value(text);
-            if (KEP_UpperCase(key->CStr()) == "CLASSNAME") classname = text;
+        for (int32_t i = 0; i < entity->properties.Count(); ++i) {
+            const char* key = entity->properties.Key(i);
+            const std::string text = entity->properties.Value(i);
+            properties[key] = tinygltf::Value(text);
+            if (KEP_UpperCase(key) == "CLASSNAME") classname = text;
         }
         int32_t pivot = -1;
         for (int32_t p = 0; p < m_map.pivots.Count(); ++p)

@@ -23,22 +23,16 @@ std::string Text(const Cstring& text) {
 
 json Properties(const KEP_Properties& properties) {
     json out = json::object();
-    for (int32_t i = 0; i < properties.keys.Count(); ++i) {
-        const Cstring* key = properties.keys.At(i);
-        const Cstring* value = properties.values.At(i);
-        if (key) out[Text(*key)] = value ? Text(*value) : "";
-    }
+    for (int32_t i = 0; i < properties.Count(); ++i)
+        out[properties.Key(i)] = properties.Value(i);
     return out;
 }
 
 // A property's value looked up without regard to case, as the plug-in does.
 std::string PropertyValue(const KEP_Properties& properties, const std::string& key) {
     const std::string wanted = KEP_UpperCase(key);
-    for (int32_t i = 0; i < properties.keys.Count(); ++i) {
-        const Cstring* found = properties.keys.At(i);
-        const Cstring* value = properties.values.At(i);
-        if (found && value && KEP_UpperCase(found->CStr()) == wanted) return value->CStr();
-    }
+    for (int32_t i = 0; i < properties.Count(); ++i)
+        if (KEP_UpperCase(properties.Key(i)) == wanted) return properties.Value(i);
     return "";
 }
 

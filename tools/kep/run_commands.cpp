@@ -26,11 +26,11 @@ bool PlayerCamera(const KEP_Map& map, kepr::Camera* camera) {
     for (int32_t e = 0; e < map.entities.Count(); ++e) {
         const KEP_Entity* entity = map.entities.At(e);
         std::string classname, angle;
-        for (int32_t i = 0; i < entity->properties.keys.Count(); ++i) {
-            const std::string key = KEP_UpperCase(entity->properties.keys.At(i)->CStr());
-            const Cstring* value = entity->properties.values.At(i);
-            if (key == "CLASSNAME") classname = KEP_UpperCase(value->CStr());
-            if (key == "ANGLE") angle = value->CStr();
+        for (int32_t i = 0; i < entity->properties.Count(); ++i) {
+            const std::string key = KEP_UpperCase(entity->properties.Key(i));
+            const char* value = entity->properties.Value(i);
+            if (key == "CLASSNAME") classname = KEP_UpperCase(value);
+            if (key == "ANGLE") angle = value;
         }
         if (classname != "INFO_PLAYER_START") continue;
         const double radians = std::atof(angle.c_str()) * 3.14159265358979 / 180.0;
