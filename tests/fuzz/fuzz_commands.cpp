@@ -1,25 +1,24 @@
-// Command sequences chosen by the fuzzer: every export with edge integers,
-// null, empty, long and odd-byte strings and NaN, infinite and denormal
-// floats, interleaved with loads of small valid maps and of fuzzer bytes,
-// clears, map switches and the host's end call. Whenever a load fails, the
-// maps loaded before it must answer every query exactly as before.
+// Command sequences chosen by the fuzzer: every export, with arguments drawn
+// by its parameter types (edge integers; NaN, infinite and denormal floats;
+// null, empty, long and odd-byte texts; or the fuzzer's own), interleaved with
+// loads of small valid maps and of fuzzer bytes and the host's start and end
+// calls. A failed load must leave the maps loaded before it as they were.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "core/bits_and_case.h"
 #include "fuzz_support.h"
 #include "host/host_functions.h"
 #include "plugin/exports.h"
-#include "simhost/scene.h"
 
 namespace {
 
@@ -27,200 +26,163 @@ using namespace fuzz;
 
 class Commands {
   public:
-    explicit Commands(FuzzedDataProvider& input) : m_in(input) {}
+    explicit Commands(FuzzedDataProvider& input) : in(input) {}
+    ~Commands() { host::DeleteHostString(m_previous); }
 
-    int32_t Int() {
-        static const int32_t edges[] = {-1, 0, 1, 2, 3, 4, 7, 8, 9, 1000, 1001, INT_MIN, INT_MAX};
-        const std::size_t pick = m_in.ConsumeIntegralInRange<std::size_t>(0, std::size(edges));
-        return pick < std::size(edges) ? edges[pick] : m_in.ConsumeIntegral<int32_t>();
-    }
-    float Float() {
-        static const float edges[] = {std::numeric_limits<float>::quiet_NaN(),
-                                      std::numeric_limits<float>::infinity(),
-                                      -std::numeric_limits<float>::infinity(),
-                                      std::numeric_limits<float>::denorm_min(),
-                                      -0.0f,
-                                      0.0f,
-                                      1.0f,
-                                      -90.0f,
-                                      std::numeric_limits<float>::max(),
-                                      -std::numeric_limits<float>::max()};
-        const std::size_t pick = m_in.ConsumeIntegralInRange<std::size_t>(0, std::size(edges));
-        if (pick < std::size(edges)) return edges[pick];
-        return KepFloatFromBits(m_in.ConsumeIntegral<uint32_t>());
-    }
-    // Null, empty, 260 characters (longer than a path), odd bytes, a
-    // directory, the textures and the last map file, or text from the input.
-    const char* Text() {
-        static const std::string longText(260, 'a');
-        static const char* const texts[] = {nullptr, "",      longText.c_str(), "\xff\xfe\x80\x01",
-                                            ".",     "t.bmp", "T.BMP",          "input.kep",
-                                            "name",  "caulk"};
-        const std::size_t pick = m_in.ConsumeIntegralInRange<std::size_t>(0, std::size(texts));
-        if (pick < std::size(texts)) return texts[pick];
-        m_text = m_in.ConsumeRandomLengthString(300);
-        return m_text.c_str();
+    template <class T> T Draw() {
+        if constexpr (std::is_same_v<T, float>) {
+            static const float edges[] = {std::numeric_limits<float>::quiet_NaN(),
+                                          std::numeric_limits<float>::infinity(),
+                                          -std::numeric_limits<float>::infinity(),
+                                          std::numeric_limits<float>::denorm_min(),
+                                          -0.0f,
+                                          1.0f,
+                                          -90.0f,
+                                          std::numeric_limits<float>::max()};
+            return Pick(edges, [&] { return KepFloatFromBits(in.ConsumeIntegral<uint32_t>()); });
+        } else if constexpr (std::is_same_v<T, const char*>) {
+            // Null, empty, longer than a path, odd bytes, a directory, the
+            // textures and the map file in the working directory.
+            static const std::string longText(260, 'a');
+            static const char* const texts[] = {nullptr, "",      longText.c_str(), "\xff\xfe\x80",
+                                                ".",     "t.bmp", "T.BMP",          "input.kep",
+                                                "name",  "caulk"};
+            return Pick(texts,
+                        [&] { return (m_text = in.ConsumeRandomLengthString(300)).c_str(); });
+        } else if constexpr (std::is_same_v<T, char*>) {
+            return m_previous; // a string command's previous result, as a script hands it back
+        } else {
+            static const int32_t edges[] = {-1, 0, 1,    2,    3,       4,      7,
+                                            8,  9, 1000, 1001, INT_MIN, INT_MAX};
+            return static_cast<T>(Pick(edges, [&] { return in.ConsumeIntegral<int32_t>(); }));
+        }
     }
 
-    // A host string result: handed back as the next call's previous result.
-    void HostString(char* (*call)(char*, Commands&)) { m_previous = call(m_previous, *this); }
-    void Finish() {
-        host::DeleteHostString(m_previous);
-        m_previous = nullptr;
+    // Calls an export with drawn arguments; a string result becomes the next
+    // previous result.
+    template <class R, class... A> void Call(R (*command)(A...)) {
+        std::tuple<A...> args{Draw<A>()...}; // drawn left to right
+        if constexpr (std::is_same_v<R, char*>)
+            m_previous = std::apply(command, args);
+        else
+            std::apply(command, args);
     }
 
-    // Runs a load; when it fails, the earlier maps must be as they were.
-    // Every load asks every map everything twice: a few loads per input keep
-    // an input well under a second.
-    void Load(const std::function<int32_t()>& load) {
-        if (++m_loads > 6) return;
-        const std::vector<int> objects = simhost::ObjectNumbers();
-        const Answers before = AnswersOfEveryMap(objects);
-        if (load() == 0) CheckMapsUnchanged(before, objects, "a failed load");
-    }
-
-    FuzzedDataProvider& m_in;
+    FuzzedDataProvider& in;
+    int loads = 0;
 
   private:
+    template <class T, std::size_t N, class Other>
+    std::remove_cv_t<T> Pick(T (&edges)[N], Other other) {
+        const std::size_t pick = in.ConsumeIntegralInRange<std::size_t>(0, N);
+        return pick < N ? edges[pick] : other();
+    }
     std::string m_text;
     char* m_previous = nullptr;
-    int m_loads = 0;
 };
 
-// Buffer commands get exactly the room the text needs, from the string form.
-template <class Text, class Copy> void BufferCall(Commands& c, Text text, Copy copy) {
-    char* result = text(nullptr);
-    const std::size_t length = result ? std::strlen(result) : 0;
+// A buffer command gets exactly the room its string form's text needs, or null.
+template <class... A>
+void BufferCall(Commands& c, char* (*text)(char*, A...), int32_t (*copy)(char*, A...)) {
+    const std::tuple<A...> args{c.Draw<A>()...};
+    char* result = std::apply([&](A... a) { return text(nullptr, a...); }, args);
+    std::vector<char> buffer(result ? std::strlen(result) + 1 : 1);
     host::DeleteHostString(result);
-    std::vector<char> buffer(length + 1);
-    copy(c.m_in.ConsumeBool() ? buffer.data() : nullptr);
+    char* into = c.in.ConsumeBool() ? buffer.data() : nullptr;
+    std::apply([&](A... a) { return copy(into, a...); }, args);
+}
+template <auto Text, auto Copy> void Buffer(Commands& c) {
+    BufferCall(c, Text, Copy);
 }
 
-const std::vector<uint8_t>& AnySmallMap(FuzzedDataProvider& in) {
-    const std::vector<std::vector<uint8_t>>& maps = SmallMaps();
-    return maps[in.ConsumeIntegralInRange<std::size_t>(0, maps.size() - 1)];
+template <auto Command> void Any(Commands& c) {
+    c.Call(Command);
 }
 
-// One entry per step kind; arguments are drawn in parameter order.
 using Step = void (*)(Commands&);
 const Step kSteps[] = {
-    [](Commands& c) {
-        const auto& map = AnySmallMap(c.m_in);
-        const int32_t flag = c.Int();
-        const bool file = c.m_in.ConsumeBool();
-        c.Load([&] {
-            return file ? LoadFromFile(map.data(), map.size(), flag)
-                        : LoadFromMemblock(map.data(), map.size(), flag);
-        });
-    },
-    [](Commands& c) {
+    [](Commands& c) { // a small valid map or fuzzer bytes, from a file or a memblock
         const std::vector<uint8_t> bytes =
-            c.m_in.ConsumeBytes<uint8_t>(c.m_in.ConsumeIntegralInRange<std::size_t>(0, 600));
-        const int32_t flag = c.Int();
-        const bool file = c.m_in.ConsumeBool();
-        c.Load([&] {
-            return file ? LoadFromFile(bytes.data(), bytes.size(), flag)
-                        : LoadFromMemblock(bytes.data(), bytes.size(), flag);
-        });
+            c.in.ConsumeBool()
+                ? SmallMaps()[c.in.ConsumeIntegralInRange<std::size_t>(0, SmallMaps().size() - 1)]
+                : c.in.ConsumeBytes<uint8_t>(c.in.ConsumeIntegralInRange(0, 600));
+        const bool file = c.in.ConsumeBool();
+        const int32_t flag = c.Draw<int32_t>();
+        if (++c.loads <= 8) LoadBytes(bytes.data(), bytes.size(), file, flag);
     },
     [](Commands& c) {
-        const char* name = c.Text();
-        const int32_t flag = c.Int();
-        c.Load([&] { return KEP_Load(name, flag); });
+        const char* name = c.Draw<const char*>();
+        const int32_t flag = c.Draw<int32_t>();
+        if (++c.loads <= 8) CheckedLoad([&] { return KEP_Load(name, flag); });
     },
     [](Commands& c) {
-        const int32_t memblock = c.Int(), flag = c.Int();
-        c.Load([&] { return KEP_MakeKEPFromMemblock(memblock, flag); });
+        const int32_t memblock = c.Draw<int32_t>(), flag = c.Draw<int32_t>();
+        if (++c.loads <= 8) CheckedLoad([&] { return KEP_MakeKEPFromMemblock(memblock, flag); });
     },
-    [](Commands&) { KEP_Clear(); },
-    [](Commands& c) { KEP_SetCurrentMap(c.Int()), KEP_GetCurrentMap(); },
-    [](Commands&) { Destructor(); },
-    [](Commands&) { Constructor(); },
-    [](Commands& c) { KEP_InitialObject(c.Int()), KEP_InitialImage(c.Int()); },
-    [](Commands& c) { KEP_BlendMode(static_cast<uint32_t>(c.Int())), KEP_MediaIncluded(c.Int()); },
-    [](Commands& c) {
-        const float x = c.Float(), y = c.Float(), z = c.Float();
-        KEP_MapOffset(x, y, z);
-    },
-    [](Commands& c) { KEP_SetAmbient(c.Int()); },
-    [](Commands& c) { (c.m_in.ConsumeBool() ? KEP_ShowMap : KEP_HideMap)(); },
-    [](Commands& c) {
-        int32_t (*const queries[])(int32_t) = {
-            KEP_Count,        KEP_SurfaceCount, KEP_TextureID,     KEP_Texture,
-            KEP_PivotID,      KEP_GetMeshIndex, KEP_ObjectToGroup, KEP_GroupToObject,
-            KEP_GroupToPivot, KEP_PivotToGroup, KEP_MeshToGroup,   KEP_EntityToGroup};
-        queries[c.m_in.ConsumeIntegralInRange<std::size_t>(0, std::size(queries) - 1)](c.Int());
-    },
-    [](Commands& c) {
-        uint32_t (*const coordinates[])(int32_t) = {KEP_EntityX, KEP_EntityY, KEP_EntityZ};
-        coordinates[c.m_in.ConsumeIntegralInRange(0, 2)](c.Int());
-    },
-    [](Commands& c) {
-        const int32_t mesh = c.Int(), surface = c.Int();
-        KEP_SurfaceTexture(mesh, surface);
-    },
-    [](Commands& c) {
-        c.HostString([](char* p, Commands& cc) { return KEP_TextureName(p, cc.Int()); });
-    },
-    [](Commands& c) {
-        const int32_t texture = c.Int();
-        BufferCall(
-            c, [&](char* p) { return KEP_TextureName(p, texture); },
-            [&](char* b) { return KEPCPP_TextureName(b, texture); });
-    },
-    [](Commands& c) {
-        const char* name = c.Text();
-        KEP_TextureCreate(name, c.m_in.ConsumeBool() ? kHarnessImage : c.Int());
-    },
-    [](Commands& c) {
-        const int32_t mesh = c.Int(), surface = c.Int(), texture = c.Int();
-        KEP_TextureMesh(mesh, surface, texture);
-    },
-    [](Commands& c) {
-        const int32_t component = c.Int(), index = c.Int();
-        KEP_Flags(component, index);
-        KEP_PropertyCount(component, index);
-    },
-    [](Commands& c) {
-        const int32_t component = c.Int(), kind = c.Int(), index = c.Int(), property = c.Int();
-        BufferCall(
-            c, [&](char* p) { return KEP_Property(p, component, kind, index, property); },
-            [&](char* b) { return KEPCPP_Property(b, component, kind, index, property); });
-    },
-    [](Commands& c) {
-        const int32_t component = c.Int(), index = c.Int();
-        const char* key = c.Text();
-        BufferCall(
-            c, [&](char* p) { return KEP_PropertyByKey(p, component, index, key); },
-            [&](char* b) { return KEPCPP_PropertyByKey(b, component, index, key); });
-    },
-    [](Commands& c) {
-        void (*const turns[])(int32_t, float, float, float) = {KEP_Move, KEP_Position, KEP_Angle,
-                                                               KEP_Rotate};
-        const int32_t pivot = c.Int();
-        const float x = c.Float(), y = c.Float(), z = c.Float();
-        turns[c.m_in.ConsumeIntegralInRange(0, 3)](pivot, x, y, z);
-    },
-    [](Commands& c) { (c.m_in.ConsumeBool() ? KEP_Show : KEP_Hide)(c.Int()); },
-    [](Commands& c) {
-        c.HostString([](char* p, Commands&) { return KEP_GetLastErrorText(p); });
-        KEP_GetLastError();
-    },
-    [](Commands& c) { c.HostString([](char* p, Commands&) { return KEP_Version(p); }); },
-    [](Commands& c) { GetDependencyID(c.Int()), GetNumDependencies(); },
+    Buffer<KEP_TextureName, KEPCPP_TextureName>,
+    Buffer<KEP_Property, KEPCPP_Property>,
+    Buffer<KEP_PropertyByKey, KEPCPP_PropertyByKey>,
+    Any<Constructor>,
+    Any<Destructor>,
+    Any<KEP_Clear>,
+    Any<KEP_SetCurrentMap>,
+    Any<KEP_GetCurrentMap>,
+    Any<KEP_ShowMap>,
+    Any<KEP_HideMap>,
+    Any<KEP_InitialObject>,
+    Any<KEP_InitialImage>,
+    Any<KEP_BlendMode>,
+    Any<KEP_MediaIncluded>,
+    Any<KEP_MapOffset>,
+    Any<KEP_SetAmbient>,
+    Any<KEP_GetLastError>,
+    Any<KEP_GetLastErrorText>,
+    Any<KEP_Version>,
+    Any<KEP_Count>,
+    Any<KEP_SurfaceCount>,
+    Any<KEP_SurfaceTexture>,
+    Any<KEP_TextureName>,
+    Any<KEP_TextureID>,
+    Any<KEP_Texture>,
+    Any<KEP_TextureCreate>,
+    Any<KEP_TextureMesh>,
+    Any<KEP_EntityX>,
+    Any<KEP_EntityY>,
+    Any<KEP_EntityZ>,
+    Any<KEP_PivotID>,
+    Any<KEP_GetMeshIndex>,
+    Any<KEP_Flags>,
+    Any<KEP_PropertyCount>,
+    Any<KEP_Property>,
+    Any<KEP_PropertyByKey>,
+    Any<KEP_Move>,
+    Any<KEP_Position>,
+    Any<KEP_Angle>,
+    Any<KEP_Rotate>,
+    Any<KEP_Show>,
+    Any<KEP_Hide>,
+    Any<KEP_ObjectToGroup>,
+    Any<KEP_GroupToObject>,
+    Any<KEP_GroupToPivot>,
+    Any<KEP_PivotToGroup>,
+    Any<KEP_MeshToGroup>,
+    Any<KEP_EntityToGroup>,
+    Any<GetNumDependencies>,
+    Any<GetDependencyID>,
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    const fuzz::ScratchInput scratch;
+    const ScratchInput scratch;
     FuzzedDataProvider input(data, size);
-    Commands commands(input);
-    for (int steps = 0; steps < 48 && input.remaining_bytes() > 0; ++steps) {
-        kSteps[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kSteps) - 1)](commands);
-        CheckHostOperations("a command");
+    {
+        Commands commands(input);
+        for (int steps = 0; steps < 48 && input.remaining_bytes() > 0; ++steps) {
+            kSteps[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kSteps) - 1)](commands);
+            CheckHostOperations("a command");
+        }
     }
-    commands.Finish();
     ClearEveryMapAndCheckHost();
     return 0;
 }

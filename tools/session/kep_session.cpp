@@ -38,6 +38,7 @@ void Restart() {
     g_plugin.lastErrorText.Empty();
     g_plugin.settings = KEP_LoadSettings();
     g_plugin.blendMode = 8;
+    g_plugin.mapNumberCounter = 0;
     // The builder's limb counter and origin outlive maps by design; a restart
     // gives them the values a freshly loaded plug-in has.
     g_plugin.build = KEP_BuildState();
