@@ -10,7 +10,6 @@
 //   outside_host --without-host <plug-in> <capture file>    (the fatal path, run by the first form)
 //
 // Prints one line per scenario and "N passed, N failed" last.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,10 +17,11 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <type_traits>
+#include <tuple>
 #include <vector>
 
 #include "kep_writer.h"
@@ -33,13 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The host's global structure: word 0 is its string allocator, words 16, 21
-// and 25 the image, memblock and 3D-object modules.
-constexpr int kImageWord = 16;
-constexpr int kMemblockWord = 21;
-constexpr int kObjectWord = 25;
-enum Component { kGroup, kVisGroup, kEntity, kMesh, kTexture, kLightmap, kPivot, kMap, kObject };
-
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -50,94 +43,140 @@ float FromBits(uint32_t bits) {
     return value;
 }
 
-// An argument as the host passes it: integers and enumerations as int32_t,
-// a missing string as char*, everything else as it is.
-template <class T> auto Arg(T value) {
-    if constexpr (std::is_integral_v<T> || std::is_enum_v<T>)
-        return static_cast<int32_t>(value);
-    else if constexpr (std::is_null_pointer_v<T>)
-        return static_cast<char*>(value);
-    else
-        return value;
+// Every argument and result of the plug-in's commands and the host functions
+// used here is one 32-bit word (integers, floats, pointers; this is a 32-bit
+// program), passed and returned by the C calling convention.
+using Words = std::vector<uint32_t>;
+uint32_t CallWords(void* function, const Words& a) {
+    using W = uint32_t;
+    switch (a.size()) {
+    case 0:
+        return reinterpret_cast<W(HOST_CDECL*)()>(function)();
+    case 1:
+        return reinterpret_cast<W(HOST_CDECL*)(W)>(function)(a[0]);
+    case 2:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W)>(function)(a[0], a[1]);
+    case 3:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W)>(function)(a[0], a[1], a[2]);
+    case 4:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]);
+    default:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3],
+                                                                         a[4]);
+    }
 }
 
-// The host process: its core module and the modules the global structure names.
-struct Host {
-    uint32_t* global = nullptr;
+// The host's global structure: word 0 is its string allocator, words 16, 21
+// and 25 the image, memblock and 3D-object modules. Host functions the rows
+// name, by module word and lookup name.
+const std::map<std::string, std::pair<int, const char*>> kHostFunctions = {
+    {"ObjectExists", {25, "?GetExist@@YAHH@Z"}},
+    {"ImageExists", {16, "?GetExistEx@@YAHH@Z"}},
+    {"ObjectX", {25, "?GetXPositionEx@@YAKH@Z"}},
+    {"ObjectY", {25, "?GetYPositionEx@@YAKH@Z"}},
+    {"ObjectZ", {25, "?GetZPositionEx@@YAKH@Z"}},
+    {"ObjectAngleY", {25, "?GetYRotationEx@@YAKH@Z"}},
+    {"LimbAngleX", {25, "?GetLimbAngleX@@YAKHH@Z"}},
+    {"MakeMemblock", {21, "?MakeMemblock@@YAXHH@Z"}},
+    {"MemblockPtr", {21, "?GetMemblockPtr@@YAKH@Z"}},
+};
 
-    template <class R, class... A> R Call(int word, const char* lookup, A... args) const {
-        void* function = outside::HostFunction(
-            reinterpret_cast<void*>(static_cast<uintptr_t>(global[word])), lookup);
-        if (!function) throw Failure(std::string("the host has no ") + lookup);
-        using Fn = R(HOST_CDECL*)(decltype(Arg(args))...);
-        return reinterpret_cast<Fn>(function)(Arg(args)...);
+// The host process and the plug-in loaded into it.
+struct Session {
+    uint32_t* global = nullptr;
+    void* plugin = nullptr;
+    int objectBase = 0, imageBase = 0; // "o+N" and "i+N" in rows
+    char buffer[256] = "";             // "@" in rows: a buffer command's buffer
+
+    void* Find(const std::string& name) const {
+        const auto host = kHostFunctions.find(name);
+        void* function =
+            host == kHostFunctions.end()
+                ? outside::PluginExport(plugin, name.c_str())
+                : outside::HostFunction(
+                      reinterpret_cast<void*>(static_cast<uintptr_t>(global[host->second.first])),
+                      host->second.second);
+        if (!function) throw Failure("no function " + name);
+        return function;
     }
-    bool ObjectExists(int object) const {
-        return Call<int>(kObjectWord, "?GetExist@@YAHH@Z", object);
+    uint32_t Call(const std::string& name, const Words& args = {}) const {
+        return CallWords(Find(name), args);
     }
-    bool ImageExists(int image) const {
-        return Call<int>(kImageWord, "?GetExistEx@@YAHH@Z", image);
+    // A string the plug-in returned, copied, then freed as the host frees it.
+    std::string Take(uint32_t text) const {
+        const char* chars = reinterpret_cast<const char*>(static_cast<uintptr_t>(text));
+        const std::string copy = chars ? chars : "";
+        using Allocator = void(HOST_CDECL*)(uint32_t*, uint32_t);
+        if (text) reinterpret_cast<Allocator>(static_cast<uintptr_t>(global[0]))(&text, 0);
+        return copy;
     }
-    // An object's or a limb's "F" value: a position or an angle.
-    template <class... A> float Number(const char* lookup, A... args) const {
-        return FromBits(Call<uint32_t>(kObjectWord, lookup, args...));
+    int32_t Number(const std::string& token) const {
+        if (token.size() > 2 && token[1] == '+' && (token[0] == 'o' || token[0] == 'i'))
+            return (token[0] == 'o' ? objectBase : imageBase) + std::stoi(token.substr(2));
+        return std::stoi(token);
     }
     // Makes memblock `number` holding the bytes, as a script's MAKE MEMBLOCK and writes do.
     void PutMemblock(int number, const kepw::Bytes& bytes) const {
-        Call<void>(kMemblockWord, "?MakeMemblock@@YAXHH@Z", number, static_cast<int>(bytes.size()));
-        const uint32_t address = Call<uint32_t>(kMemblockWord, "?GetMemblockPtr@@YAKH@Z", number);
+        Call("MakeMemblock", {uint32_t(number), uint32_t(bytes.size())});
+        const uint32_t address = Call("MemblockPtr", {uint32_t(number)});
         if (!address) throw Failure("the host made no memblock");
         std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), bytes.data(),
                     bytes.size());
     }
-    // A string the plug-in returned, copied, then freed as the host frees it.
-    std::string Take(char* text) const {
-        const std::string copy = text ? text : "";
-        using Allocator = void(HOST_CDECL*)(uint32_t*, uint32_t);
-        uint32_t word = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text));
-        if (text) reinterpret_cast<Allocator>(static_cast<uintptr_t>(global[0]))(&word, 0);
-        return copy;
+
+    // Runs one row: a function, its arguments (integers; with a '.' a float;
+    // 'in quotes' a text; "@" the buffer; "o+N", "i+N" the bases plus N), then
+    // what it must give: "= n" an integer, "~ x" a float, "$ text" a string (a
+    // string command gets its previous result, none, first), "@ text" result 1
+    // and that text in the buffer; or nothing.
+    void Row(const std::string& row) {
+        std::istringstream in(row);
+        std::string name, token, expected;
+        in >> name;
+        Words args;
+        std::vector<std::string> texts;
+        texts.reserve(4); // the arguments point into it
+        char kind = 0;
+        while (in >> token) {
+            if (token == "=" || token == "~" || token == "$" || (token == "@" && !args.empty())) {
+                kind = token[0];
+                std::getline(in >> std::ws, expected);
+                break;
+            }
+            if (token == "@") {
+                args.push_back(uint32_t(reinterpret_cast<uintptr_t>(buffer)));
+            } else if (token[0] == '\'') {
+                texts.push_back(token.substr(1, token.size() - 2));
+                args.push_back(uint32_t(reinterpret_cast<uintptr_t>(texts.back().c_str())));
+            } else if (token.find('.') != std::string::npos) {
+                const float value = std::stof(token);
+                args.emplace_back();
+                std::memcpy(&args.back(), &value, sizeof value);
+            } else {
+                args.push_back(uint32_t(Number(token)));
+            }
+        }
+        if (kind == '$') args.insert(args.begin(), 0u);
+        const uint32_t result = Call(name, args);
+        std::string got = expected;
+        if (kind == '=' && int32_t(result) != Number(expected))
+            got = std::to_string(int32_t(result));
+        else if (kind == '~' && FromBits(result) != std::stof(expected))
+            got = std::to_string(FromBits(result));
+        else if (kind == '$')
+            got = Take(result);
+        else if (kind == '@')
+            got = result == 1 ? buffer : "result " + std::to_string(result);
+        if (got != expected) throw Failure(row + ": got " + got + " (" + Error() + ")");
     }
+    // Rows separated by ';'.
+    void Rows(const std::string& rows) {
+        std::istringstream in(rows);
+        for (std::string row; std::getline(in >> std::ws, row, ';');)
+            Row(row);
+    }
+    std::string Error() { return Take(Call("KEP_GetLastErrorText", {0})); }
 };
-
-// The plug-in's exports, found by name as the host finds them.
-struct Plugin {
-    void* module = nullptr;
-    const Host* host = nullptr;
-
-    template <class R, class... A> R Call(const char* name, A... args) const {
-        void* function = outside::PluginExport(module, name);
-        if (!function) throw Failure(std::string("the plug-in does not export ") + name);
-        using Fn = R(HOST_CDECL*)(decltype(Arg(args))...);
-        return reinterpret_cast<Fn>(function)(Arg(args)...);
-    }
-    template <class... A> int Int(const char* name, A... args) const {
-        return Call<int32_t>(name, args...);
-    }
-    float Float(const char* name, int a) const { return FromBits(Call<uint32_t>(name, a)); }
-    void Pivot(const char* name, int pivot, float x, float y, float z) const {
-        Call<void>(name, pivot, x, y, z);
-    }
-    // A string command: its previous result (none here) goes in first.
-    template <class... A> std::string Text(const char* name, A... args) const {
-        return host->Take(Call<char*>(name, nullptr, args...));
-    }
-    std::string Error() const { return Text("KEP_GetLastErrorText"); }
-};
-
-// One scenario's checks; the first failed check ends the scenario.
-struct Row {
-    std::string name;
-    std::function<void()> run;
-};
-
-template <class A, class B>
-void Expect(const A& actual, const B& expected, const std::string& what) {
-    if (actual == expected) return;
-    std::ostringstream text;
-    text << what << ": got " << actual << ", expected " << expected;
-    throw Failure(text.str());
-}
 
 kepw::Bytes ReadBytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -146,58 +185,25 @@ kepw::Bytes ReadBytes(const fs::path& path) {
 
 // What every load of the bundled sample map must give: its components, what
 // the queries of every family answer, and the host objects and images it made.
-void ExpectSampleMap(const Plugin& kep, const Host& host, int objectBase, int imageBase) {
-    const int counts[] = {3, 2, 5, 4, 3, 1, 2};
-    for (int component = kGroup; component <= kPivot; ++component)
-        Expect(kep.Int("KEP_Count", component), counts[component],
-               "KEP COUNT " + std::to_string(component));
-    Expect(kep.Int("KEP_Count", kObject), 3, "objects built");
-    const char* groupNames[] = {"room", "crate lid", "crate"};
-    const int groupObjects[] = {objectBase + 2, 0, objectBase + 1};
-    for (int group = 0; group < 3; ++group) {
-        Expect(kep.Text("KEP_PropertyByKey", kGroup, group, "name"), groupNames[group],
-               "group name");
-        Expect(kep.Int("KEP_GroupToObject", group), groupObjects[group], "group object");
-    }
-    Expect(kep.Int("KEP_Flags", kGroup, 2), 1, "crate flags");
-    Expect(kep.Int("KEP_PropertyCount", kGroup, 2), 2, "crate property count");
-    Expect(kep.Text("KEP_Property", kGroup, 1, 2, 1), "1", "crate's second value");
-    Expect(kep.Text("KEP_Property", kGroup, 0, 2, 1), "movable", "crate's second key");
-    char buffer[256] = "";
-    Expect(kep.Call<int32_t>("KEPCPP_PropertyByKey", buffer, kEntity, 0, "ambient"), 1,
-           "KEPCPP_PropertyByKey result");
-    Expect(std::string(buffer), "16 16 24", "worldspawn ambient");
-    const char* textures[] = {"floor.bmp", "wall.bmp", "crate.bmp"};
-    for (int texture = 0; texture < 3; ++texture) {
-        Expect(kep.Text("KEP_TextureName", texture), textures[texture], "texture name");
-        Expect(kep.Call<int32_t>("KEPCPP_TextureName", buffer, texture), 1,
-               "KEPCPP_TextureName result");
-        Expect(std::string(buffer), textures[texture], "KEPCPP_TextureName");
-        Expect(kep.Int("KEP_TextureID", texture), imageBase + 1 + texture, "texture image");
-        Expect(host.ImageExists(imageBase + 1 + texture), true, "texture image exists");
-    }
-    const int surfaces[] = {4, 5, 1, 5};
-    const int meshGroups[] = {0, 2, 1, -1};
-    for (int mesh = 0; mesh < 4; ++mesh) {
-        Expect(kep.Int("KEP_SurfaceCount", mesh), surfaces[mesh], "surface count");
-        Expect(kep.Int("KEP_MeshToGroup", mesh), meshGroups[mesh], "mesh group");
-    }
-    Expect(kep.Int("KEP_SurfaceTexture", 0, 1), 1, "room wall texture");
-    const float pivots[2][3] = {{3, 0, 2}, {3, 2.05f, 0.8f}};
-    for (int pivot = 0; pivot < 2; ++pivot) {
-        Expect(kep.Int("KEP_PivotID", pivot + 3), pivot, "pivot of entity");
-        Expect(kep.Int("KEP_PivotToGroup", pivot), 2 - pivot, "pivot group");
-        Expect(kep.Int("KEP_GroupToPivot", 2 - pivot), pivot, "group pivot");
-        Expect(kep.Int("KEP_EntityToGroup", pivot + 3), 2 - pivot, "entity group");
-        Expect(kep.Float("KEP_EntityX", pivot + 3), pivots[pivot][0], "pivot x");
-        Expect(kep.Float("KEP_EntityY", pivot + 3), pivots[pivot][1], "pivot y");
-        Expect(kep.Float("KEP_EntityZ", pivot + 3), pivots[pivot][2], "pivot z");
-    }
-    Expect(kep.Int("KEP_ObjectToGroup", objectBase + 1), 2, "crate object's group");
-    for (int object = objectBase; object < objectBase + 3; ++object)
-        Expect(host.ObjectExists(object), true, "object " + std::to_string(object));
-    Expect(kep.Int("KEP_GetLastError"), 1, "KEP ERROR");
-}
+const char* const kSampleMap =
+    "KEP_Count 0 = 3; KEP_Count 1 = 2; KEP_Count 2 = 5; KEP_Count 3 = 4; KEP_Count 4 = 3; "
+    "KEP_Count 5 = 1; KEP_Count 6 = 2; KEP_Count 8 = 3; KEP_PropertyByKey 0 0 'name' $ room; "
+    "KEP_PropertyByKey 0 1 'name' $ crate lid; KEP_PropertyByKey 0 2 'name' $ crate; "
+    "KEP_GroupToObject 0 = o+2; KEP_GroupToObject 1 = 0; KEP_GroupToObject 2 = o+1; "
+    "KEP_Flags 0 2 = 1; KEP_PropertyCount 0 2 = 2; KEP_Property 0 1 2 1 $ 1; "
+    "KEP_Property 0 0 2 1 $ movable; KEPCPP_PropertyByKey @ 2 0 'ambient' @ 16 16 24; "
+    "KEP_TextureName 0 $ floor.bmp; KEP_TextureName 1 $ wall.bmp; "
+    "KEPCPP_TextureName @ 2 @ crate.bmp; KEP_TextureID 0 = i+1; KEP_TextureID 1 = i+2; "
+    "KEP_TextureID 2 = i+3; ImageExists i+1 = 1; ImageExists i+2 = 1; ImageExists i+3 = 1; "
+    "KEP_SurfaceCount 0 = 4; KEP_SurfaceCount 1 = 5; KEP_SurfaceCount 2 = 1; "
+    "KEP_SurfaceCount 3 = 5; KEP_MeshToGroup 0 = 0; KEP_MeshToGroup 1 = 2; "
+    "KEP_MeshToGroup 2 = 1; KEP_MeshToGroup 3 = -1; KEP_SurfaceTexture 0 1 = 1; "
+    "KEP_PivotID 3 = 0; KEP_PivotID 4 = 1; KEP_PivotToGroup 0 = 2; KEP_PivotToGroup 1 = 1; "
+    "KEP_GroupToPivot 2 = 0; KEP_GroupToPivot 1 = 1; KEP_EntityToGroup 3 = 2; "
+    "KEP_EntityToGroup 4 = 1; KEP_EntityX 3 ~ 3.0; KEP_EntityY 3 ~ 0.0; KEP_EntityZ 3 ~ 2.0; "
+    "KEP_EntityX 4 ~ 3.0; KEP_EntityY 4 ~ 2.05; KEP_EntityZ 4 ~ 0.8; "
+    "KEP_ObjectToGroup o+1 = 2; ObjectExists o+0 = 1; ObjectExists o+1 = 1; "
+    "ObjectExists o+2 = 1; KEP_GetLastError = 1";
 
 // A map of one group whose mesh has two surfaces textured with t.bmp, the
 // first lightmapped with lightmap 1 and the second with the last one.
@@ -230,110 +236,88 @@ std::string Slashed(const fs::path& path) {
     return text;
 }
 
-std::vector<Row> Scenarios(const Plugin& kep, const Host& host, const Places& at) {
+// Rows asking whether each of the numbers first..last exists.
+std::string Exist(const char* query, int first, int last, int exists) {
+    std::string rows;
+    for (int number = first; number <= last; ++number)
+        rows += std::string(query) + " " + std::to_string(number) + " = " + std::to_string(exists) +
+                ";";
+    return rows;
+}
+
+using Scenario = std::pair<std::string, std::function<void()>>;
+
+std::vector<Scenario> Scenarios(Session& kep, const Places& at) {
     return {
         {"KEP VERSION, KEP ERROR and KEP ERROR TEXT",
          [&] {
-             Expect(kep.Int("KEP_GetLastError"), 0, "KEP ERROR before any command");
-             Expect(kep.Call<char*>("KEP_GetLastErrorText", nullptr) == nullptr, true,
-                    "no error text before any command");
-             Expect(kep.Text("KEP_Version"), "KEP map importer for DarkBASIC Professional",
-                    "KEP VERSION");
-             Expect(kep.Int("KEP_GetLastError"), 1, "KEP ERROR after KEP VERSION");
+             kep.Rows("KEP_GetLastError = 0; KEP_GetLastErrorText 0 = 0; KEP_Version $ KEP map "
+                      "importer for DarkBASIC Professional; KEP_GetLastError = 1");
          }},
         {"KEP BREAK outside a debugger returns and keeps the error state",
          [&] {
-             Expect(kep.Int("KEP_Count", kGroup), 0, "KEP COUNT without a map");
-             kep.Call<void>("KEP_Break");
-             Expect(kep.Int("KEP_GetLastError"), 0, "KEP ERROR");
-             Expect(kep.Error(), "No current map", "KEP ERROR TEXT");
+             kep.Rows("KEP_Count 0 = 0; KEP_Break; KEP_GetLastError = 0; "
+                      "KEP_GetLastErrorText $ No current map");
          }},
         {"LOAD KEP of the sample map by a relative path with backslashes, lightmaps on",
          [&] {
              fs::current_path(fs::path(at.sample).parent_path());
-             const std::string path = fs::path(at.sample).filename().string() + "\\sample.kep";
-             Expect(kep.Call<int32_t>("KEP_Load", path.c_str(), 2), 1, "LOAD KEP " + kep.Error());
-             Expect(kep.Int("KEP_GetCurrentMap"), 0, "KEP GET MAP");
-             ExpectSampleMap(kep, host, 1000, 1000);
+             kep.objectBase = kep.imageBase = 1000;
+             kep.Rows("KEP_Load '" + fs::path(at.sample).filename().string() +
+                      "\\sample.kep' 2 = 1; KEP_GetCurrentMap = 0;" + kSampleMap);
          }},
         {"MAKE KEP FROM MEMBLOCK of the sample map",
          [&] {
              fs::current_path(at.sample); // memblock maps find their textures from here
-             host.PutMemblock(7, ReadBytes(at.sample + "/sample.kep"));
-             Expect(kep.Int("KEP_MakeKEPFromMemblock", 7, 0), 1, "MAKE KEP " + kep.Error());
-             Expect(kep.Int("KEP_GetCurrentMap"), 1, "KEP GET MAP");
-             ExpectSampleMap(kep, host, 1003, 1004);
+             kep.PutMemblock(7, ReadBytes(at.sample + "/sample.kep"));
+             kep.objectBase = 1003, kep.imageBase = 1004;
+             kep.Rows(std::string("KEP_MakeKEPFromMemblock 7 0 = 1; KEP_GetCurrentMap = 1;") +
+                      kSampleMap);
          }},
         {"KEP SET MAP, KEP HIDE MAP and KEP SHOW MAP",
          [&] {
-             Expect(kep.Int("KEP_SetCurrentMap", 0), 1, "KEP SET MAP 0");
-             Expect(kep.Int("KEP_GetCurrentMap"), 0, "KEP GET MAP");
-             kep.Call<void>("KEP_HideMap");
-             kep.Call<void>("KEP_ShowMap");
-             Expect(kep.Int("KEP_GetLastError"), 1, "KEP ERROR");
-             Expect(kep.Int("KEP_GroupToObject", 2), 1001, "map 0's crate");
+             kep.Rows("KEP_SetCurrentMap 0 = 1; KEP_GetCurrentMap = 0; KEP_HideMap; KEP_ShowMap; "
+                      "KEP_GetLastError = 1; KEP_GroupToObject 2 = 1001");
          }},
         {"Pivots move and turn the crate's object and its lid's limb",
          [&] {
-             const char* x = "?GetXPositionEx@@YAKH@Z";
-             const float before = host.Number(x, 1001);
-             kep.Pivot("KEP_Move", 0, 1.5f, 0, -2);
-             Expect(host.Number(x, 1001), before + 1.5f, "crate x");
-             Expect(kep.Float("KEP_EntityZ", 3), 0.0f, "crate pivot z after the move");
-             kep.Pivot("KEP_Position", 0, -4, 0.25f, 6);
-             Expect(host.Number("?GetYPositionEx@@YAKH@Z", 1001), 0.25f, "crate y");
-             Expect(host.Number("?GetZPositionEx@@YAKH@Z", 1001), 6.0f, "crate z");
-             kep.Pivot("KEP_Angle", 0, 0, 90, 0);
-             kep.Pivot("KEP_Rotate", 0, 0, 25, 0);
-             Expect(host.Number("?GetYRotationEx@@YAKH@Z", 1001), 115.0f, "crate y angle");
-             Expect(kep.Float("KEP_EntityX", 3), -4.0f, "crate pivot x after the turns");
-             kep.Pivot("KEP_Rotate", 1, -35, 0, 0);
-             std::vector<float> limbAngles;
-             for (int limb = 0; limb < 8; ++limb)
-                 limbAngles.push_back(host.Number("?GetLimbAngleX@@YAKHH@Z", 1001, limb));
-             Expect(std::count(limbAngles.begin(), limbAngles.end(), -35.0f), 1,
-                    "lid limbs turned");
-             kep.Call<void>("KEP_Hide", 0);
-             kep.Call<void>("KEP_Show", 1);
-             Expect(kep.Int("KEP_GetLastError"), 1, "KEP ERROR");
-             kep.Pivot("KEP_Move", 5, 1, 1, 1);
-             Expect(kep.Error(), "Invalid pivot index", "KEP MOVE of pivot 5");
+             const float before = FromBits(kep.Call("ObjectX", {1001}));
+             kep.Row("KEP_Move 0 1.5 0.0 -2.0");
+             if (FromBits(kep.Call("ObjectX", {1001})) != before + 1.5f)
+                 throw Failure("the crate did not move by 1.5");
+             kep.Rows(
+                 "KEP_EntityZ 3 ~ 0.0; KEP_Position 0 -4.0 0.25 6.0; ObjectY 1001 ~ 0.25; "
+                 "ObjectZ 1001 ~ 6.0; KEP_Angle 0 0.0 90.0 0.0; KEP_Rotate 0 0.0 25.0 0.0; "
+                 "ObjectAngleY 1001 ~ 115.0; KEP_EntityX 3 ~ -4.0; KEP_Rotate 1 -35.0 0.0 0.0");
+             int turned = 0;
+             for (uint32_t limb = 0; limb < 8; ++limb)
+                 turned += FromBits(kep.Call("LimbAngleX", {1001, limb})) == -35.0f;
+             if (turned != 1) throw Failure(std::to_string(turned) + " lid limbs turned");
+             kep.Rows("KEP_Hide 0; KEP_Show 1; KEP_GetLastError = 1; KEP_Move 5 1.0 1.0 1.0; "
+                      "KEP_GetLastErrorText $ Invalid pivot index");
          }},
         {"KEP TEXTURE CREATE and KEP TEXTURE MESH",
          [&] {
-             Expect(kep.Call<int32_t>("KEP_TextureCreate", "mine", 1002), 3, "KEP TEXTURE CREATE");
-             Expect(kep.Text("KEP_TextureName", 3), "mine", "new texture's name");
-             Expect(kep.Int("KEP_TextureID", 3), 1002, "new texture's image");
-             Expect(kep.Int("KEP_TextureMesh", 0, 1, 3), 1, "KEP TEXTURE MESH");
-             Expect(kep.Int("KEP_SurfaceTexture", 0, 1), 3, "retextured surface");
-             Expect(kep.Int("KEP_TextureMesh", 0, 1, 9), 0, "KEP TEXTURE MESH of texture 9");
-             Expect(kep.Error(), "Invalid texture index", "KEP ERROR TEXT");
+             kep.Rows(
+                 "KEP_TextureCreate 'mine' 1002 = 3; KEP_TextureName 3 $ mine; "
+                 "KEP_TextureID 3 = 1002; KEP_TextureMesh 0 1 3 = 1; KEP_SurfaceTexture 0 1 = 3; "
+                 "KEP_TextureMesh 0 1 9 = 0; KEP_GetLastErrorText $ Invalid texture index");
          }},
         {"KEP CLEAR removes the current map's objects and images only",
          [&] {
-             kep.Call<void>("KEP_Clear");
-             for (int number = 1000; number < 1003; ++number)
-                 Expect(host.ObjectExists(number), false, "map 0 object");
-             for (int number = 1000; number < 1004; ++number)
-                 Expect(host.ImageExists(number), false, "map 0 image");
-             Expect(host.ObjectExists(1003), true, "map 1 object");
-             Expect(kep.Int("KEP_Count", kMap), 1, "maps left");
+             kep.Rows("KEP_Clear;" + Exist("ObjectExists", 1000, 1002, 0) +
+                      Exist("ImageExists", 1000, 1003, 0) +
+                      "ObjectExists 1003 = 1; KEP_Count 7 = 1");
          }},
         {"A map with two lightmaps makes and frees their images",
          [&] {
              fs::current_path(at.scratch);
              kepw::WriteFile(at.scratch + "/t.bmp", ReadBytes(at.sample + "/crate.bmp"));
-             const std::string path = at.scratch + "/lit.kep";
-             kepw::WriteFile(path, kepw::Write(LitMap(2)));
-             kep.Call<void>("KEP_InitialImage", 2000);
-             Expect(kep.Call<int32_t>("KEP_Load", path.c_str(), 2), 1, "LOAD KEP " + kep.Error());
-             Expect(kep.Int("KEP_Count", kLightmap), 2, "lightmaps");
-             for (int image : {2000, 2001, 2002})
-                 Expect(host.ImageExists(image), true, "image " + std::to_string(image));
-             Expect(kep.Int("KEP_Count", kObject), 1, "objects built");
-             kep.Call<void>("KEP_Clear");
-             for (int image : {2000, 2001, 2002})
-                 Expect(host.ImageExists(image), false, "image after KEP CLEAR");
+             kepw::WriteFile(at.scratch + "/lit.kep", kepw::Write(LitMap(2)));
+             kep.Rows("KEP_InitialImage 2000; KEP_Load '" + at.scratch +
+                      "/lit.kep' 2 = 1; KEP_Count 5 = 2; KEP_Count 8 = 1;" +
+                      Exist("ImageExists", 2000, 2002, 1) + "KEP_Clear;" +
+                      Exist("ImageExists", 2000, 2002, 0));
          }},
         {"Broken maps fail with their own messages",
          [&] {
@@ -342,13 +326,8 @@ std::vector<Row> Scenarios(const Plugin& kep, const Host& host, const Places& at
              fs::create_directories(at.scratch + "/bare");
              fs::create_directories(at.scratch + "/junk");
              kepw::WriteFile(at.scratch + "/junk/t.bmp", {'n', 'o', 't', 'e', 's'});
-             const std::string missing = at.scratch + "/nowhere/x.kep";
-             struct Broken {
-                 std::string file; // under scratch; none for a memblock map
-                 kepw::Bytes bytes;
-                 std::string message;
-             };
-             const Broken rows[] = {
+             // A file under scratch, or none for a memblock map; its bytes; the message.
+             const std::tuple<std::string, kepw::Bytes, std::string> broken[] = {
                  {"empty.kep", kepw::Bytes{}, "EOF"},
                  {"", kepw::Truncate(good, 30), "EOF"},
                  {"old.kep", kepw::WithVersion(good, 3), "Unsupported Version"},
@@ -356,48 +335,39 @@ std::vector<Row> Scenarios(const Plugin& kep, const Host& host, const Places& at
                  {"bare/x.kep", good, "Unable to find texture: " + at.scratch + "/bare/t.bmp"},
                  {"junk/x.kep", good, "Invalid image identifier"},
              };
-             for (const Broken& row : rows) {
-                 const std::string path = at.scratch + "/" + row.file;
-                 if (row.file.empty())
-                     host.PutMemblock(8, row.bytes);
+             for (const auto& [file, bytes, message] : broken) {
+                 if (file.empty())
+                     kep.PutMemblock(8, bytes);
                  else
-                     kepw::WriteFile(path, row.bytes);
-                 const int result = row.file.empty()
-                                        ? kep.Int("KEP_MakeKEPFromMemblock", 8, 0)
-                                        : kep.Call<int32_t>("KEP_Load", path.c_str(), 0);
-                 Expect(result, 0, "result for " + row.message);
-                 Expect(kep.Int("KEP_GetLastError"), 0, "KEP ERROR for " + row.message);
-                 Expect(kep.Error(), row.message, "KEP ERROR TEXT");
+                     kepw::WriteFile(at.scratch + "/" + file, bytes);
+                 kep.Rows((file.empty() ? "KEP_MakeKEPFromMemblock 8 0"
+                                        : "KEP_Load '" + at.scratch + "/" + file + "' 0") +
+                          " = 0; KEP_GetLastError = 0; KEP_GetLastErrorText $ " + message);
              }
-             Expect(kep.Call<int32_t>("KEP_Load", missing.c_str(), 0), 0, "missing file");
-             Expect(kep.Error(), "Unable to load the file " + missing, "KEP ERROR TEXT");
-             Expect(kep.Int("KEP_MakeKEPFromMemblock", 42, 0), 0, "memblock 42");
-             Expect(kep.Error(), "Invalid Memblock identifier: 42", "KEP ERROR TEXT");
+             const std::string missing = at.scratch + "/nowhere/x.kep";
+             kep.Rows("KEP_Load '" + missing + "' 0 = 0; KEP_GetLastErrorText $ Unable to load " +
+                      "the file " + missing + "; KEP_MakeKEPFromMemblock 42 0 = 0; " +
+                      "KEP_GetLastErrorText $ Invalid Memblock identifier: 42");
          }},
         {"Destructor clears every map with its objects and images",
          [&] {
-             kep.Call<void>("Destructor");
-             Expect(kep.Int("KEP_Count", kMap), 0, "maps left");
-             for (int base : {1000, 2000})
-                 for (int number = base; number < base + 20; ++number) {
-                     Expect(host.ObjectExists(number), false, "object " + std::to_string(number));
-                     Expect(host.ImageExists(number), false, "image " + std::to_string(number));
-                 }
-             Expect(kep.Int("KEP_Count", kGroup), 0, "KEP COUNT without a map");
-             Expect(kep.Error(), "No current map", "KEP ERROR TEXT");
+             kep.Rows("Destructor; KEP_Count 7 = 0;" + Exist("ObjectExists", 1000, 1019, 0) +
+                      Exist("ImageExists", 1000, 1019, 0) + Exist("ObjectExists", 2000, 2019, 0) +
+                      Exist("ImageExists", 2000, 2019, 0) +
+                      "KEP_Count 0 = 0; KEP_GetLastErrorText $ No current map");
          }},
         {"Without DBProCore.dll the user is told once and the process ends with code 0",
          [&] {
              const std::string capture = at.scratch + "/told.txt";
              fs::remove(capture);
-             Expect(outside::RunWithoutHost(at.self, {"--without-host", at.plugin, capture}), 0,
-                    "exit code");
+             if (outside::RunWithoutHost(at.self, {"--without-host", at.plugin, capture}) != 0)
+                 throw Failure("exit code not 0");
              const kepw::Bytes bytes = ReadBytes(capture);
              const std::string told(bytes.begin(), bytes.end());
              const std::string message = "DBProCore.dll: This library is required by this program";
              const std::size_t first = told.find(message);
-             Expect(first != std::string::npos && first == told.rfind(message), true,
-                    "told exactly once, in: " + told);
+             if (first == std::string::npos || first != told.rfind(message))
+                 throw Failure("not told exactly once, in: " + told);
          }},
     };
 }
@@ -431,35 +401,33 @@ int main(int argc, char** argv) {
     fs::remove_all(at.scratch, ignored);
     fs::create_directories(at.scratch);
 
-    Host host;
+    Session kep;
     void* core = outside::LoadHostCore(Slashed(argv[2]));
-    void* getGlobPtr = outside::HostFunction(core, "?GetGlobPtr@@YAKXZ");
-    if (getGlobPtr)
-        host.global = reinterpret_cast<uint32_t*>(
-            static_cast<uintptr_t>(reinterpret_cast<uint32_t(HOST_CDECL*)()>(getGlobPtr)()));
-    if (!host.global) {
+    if (void* getGlobPtr = outside::HostFunction(core, "?GetGlobPtr@@YAKXZ"))
+        kep.global = reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(CallWords(getGlobPtr, {})));
+    if (!kep.global) {
         std::fprintf(stderr, "no host core module with a global structure in %s\n", argv[2]);
         return 1;
     }
-    const Plugin kep{outside::LoadPlugin(at.plugin), &host};
-    if (!kep.module) {
+    kep.plugin = outside::LoadPlugin(at.plugin);
+    if (!kep.plugin) {
         std::fprintf(stderr, "cannot load the plug-in %s\n", at.plugin.c_str());
         return 1;
     }
     // The host's start calls; it hands the core pointer only to plug-ins that ask.
-    kep.Call<void>("Constructor");
-    if (void* receive = outside::PluginExport(kep.module, "ReceiveCoreDataPtr"))
-        reinterpret_cast<void(HOST_CDECL*)(void*)>(receive)(host.global);
+    kep.Call("Constructor");
+    if (void* receive = outside::PluginExport(kep.plugin, "ReceiveCoreDataPtr"))
+        CallWords(receive, {uint32_t(reinterpret_cast<uintptr_t>(kep.global))});
 
     int passed = 0, failed = 0;
-    for (const Row& row : Scenarios(kep, host, at)) {
+    for (const auto& [name, run] : Scenarios(kep, at)) {
         try {
-            row.run();
+            run();
             ++passed;
-            std::printf("ok     %s\n", row.name.c_str());
+            std::printf("ok     %s\n", name.c_str());
         } catch (const std::exception& problem) {
             ++failed;
-            std::printf("FAILED %s: %s\n", row.name.c_str(), problem.what());
+            std::printf("FAILED %s: %s\n", name.c_str(), problem.what());
         }
         std::fflush(stdout);
     }
