@@ -4,19 +4,32 @@
 #include <string>
 #include <vector>
 
-#include "command_test_maps.h"
 #include "host/host_functions.h"
-#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
+#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/scene.h"
 
 namespace {
 
-using MapManagementTest = PluginTest;
+using namespace scene_test;
+using MapManagementTest = SceneTest;
 
 char g_buffer[4] = "abc";
+
+// The last-error state: code 0 with this text, or code 1 and no text.
+::testing::AssertionResult ErrorStateIs(int32_t code, const std::string& message) {
+    const std::string text = g_plugin.lastErrorText.CStr();
+    if (g_plugin.lastErrorCode == code && text == message) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "code " << g_plugin.lastErrorCode << ", " << text;
+}
+::testing::AssertionResult Failed(const char* message) {
+    return ErrorStateIs(0, message);
+}
+::testing::AssertionResult Succeeded() {
+    return ErrorStateIs(1, "");
+}
 
 // A command with the number n in one argument, what it gives back without a
 // map and when n finds nothing, and the message then (null: code 1).
@@ -88,7 +101,13 @@ TEST_F(MapManagementTest, WithoutAMapEveryCommandFailsWithItsNeutralResult) {
     EXPECT_TRUE(Succeeded());
 }
 
-TEST_F(SampleMapTest, NumbersThatFindNothingNeverCrash) {
+TEST_F(MapManagementTest, NumbersThatFindNothingNeverCrash) {
+    // Mesh 0 with a surface, texture 0, entity 0 with a property, pivot 0.
+    kepw::Map map;
+    map.groups = {kepw::Group{}};
+    map.meshes = {MeshOf(1, {OneTriangle("t.bmp", 0)})};
+    map.entities = {{0, 1, "classname=light", {}}, Pivot(1, 0, 0, 0)};
+    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
     for (int32_t bad : {-1, 9, INT_MIN, INT_MAX}) { // 9: the first code past the component types
         for (const Case& c : kCases) {
             EXPECT_EQ(c.call(bad), c.result) << c.command << " " << bad;
@@ -101,9 +120,8 @@ TEST_F(SampleMapTest, NumbersThatFindNothingNeverCrash) {
 }
 
 TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
-    g_plugin.mapNumberCounter = 0; // map numbers as in a fresh process
     for (int i = 0; i < 4; ++i)
-        AddTestMap();
+        ASSERT_EQ(Load(kepw::Map(), 0), 1);
     EXPECT_EQ(KEP_SetCurrentMap(1), 1);
     EXPECT_EQ(KEP_SetCurrentMap(9), 0); // a miss keeps the current map
     EXPECT_TRUE(Succeeded());
@@ -115,48 +133,44 @@ TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
     EXPECT_EQ(KEP_GetCurrentMap(), -1);
 }
 
-TEST_F(SampleMapTest, ShowHideAndClearReachEachHostObjectAndImageOnce) {
+TEST_F(MapManagementTest, TextureMeshShowHideAndClearReachEachHostObjectAndImageOnce) {
+    // Groups 3 and 2 own objects 1000 and 1001; group 1, 2's child, is a limb
+    // of 1001. The lightmap is image 1000, textures a and b 1001 and 1002.
+    kepw::Map map;
+    map.groups = {ChildOf(2), kepw::Group{}, kepw::Group{}};
+    map.lightmaps = {kepw::PatternLightmap(1, 1, 1)};
+    map.meshes = {MeshOf(1, {OneTriangle("a.bmp", 1)}), MeshOf(2, {OneTriangle("b.bmp", 0)}),
+                  MeshOf(3, {OneTriangle("a.bmp", 0)})};
+    ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
+    simhost::MakeTestImage(7, 1, 1, {0u});
+    host::object::DeleteEx(1000);                   // by the script
+    ASSERT_EQ(KEP_TextureCreate("again", 1001), 2); // one image, two textures
     simhost::SetCallLog(simhost::CallLog::kFull);
-    map->groupsByNumber[2]->build.object = 1001; // since deleted by the script
-    map->groupsByNumber[2]->build.ownsObject = 1;
-    KEP_Surface* surface = map->meshes.At(0)->surfaces.At(0);
-    ASSERT_TRUE(surface->geometry.Allocate(1, 1, 1));
-    Append<KEP_VisGroup>(map->visGroups);
-    Append<KEP_Lightmap>(map->lightmaps)->build.image = 1030;
-    Append<KEP_TextureInfo>(map->textures); // its image never loaded
-    for (int image : {1030, 7})
-        simhost::MakeTestImage(image, 1, 1, {0u});
-    ASSERT_EQ(KEP_TextureCreate("again", 1010), 3); // one image, two textures
-    simhost::ClearCalls();
-
+    EXPECT_EQ(KEP_TextureMesh(0, 0, 1), 1); // group 1's surface: limb 1 of object 1001
     KEP_HideMap();
     KEP_ShowMap();
     KEP_Clear();
     EXPECT_TRUE(Succeeded());
     // Groups in list order (default, 3, 2, 1), then texture and lightmap images.
-    std::vector<std::string> calls;
-    for (const simhost::Call& call : simhost::Calls())
-        calls.push_back(call.Text());
-    EXPECT_EQ(calls, (std::vector<std::string>{"Hide(1001)", "Hide(1000)", "Show(1001)",
-                                               "Show(1000)", "GetExist(1001)", "GetExist(1000)",
-                                               "DeleteEx(1000)", "GetExist(1000)", "DeleteEx(1010)",
-                                               "DeleteEx(1020)", "DeleteEx(1030)"}));
+    EXPECT_EQ(CallsAmong({"TextureLimb", "Hide", "Show", "GetExist", "DeleteEx"}),
+              "TextureLimb(1001,1,1002) Hide(1000) Hide(1001) Show(1000) Show(1001) GetExist(1000) "
+              "GetExist(1001) "
+              "DeleteEx(1001) GetExist(1001) DeleteEx(1001) DeleteEx(1002) DeleteEx(1000)");
     EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{7});
     EXPECT_EQ(KEP_GetCurrentMap(), -1);
     EXPECT_TRUE(NoLeaksSoFar());
 }
 
 TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrent) {
-    g_plugin.mapNumberCounter = 0;
-    for (int object : {2000, 2001, 2002}) {
-        Append<KEP_Group>(AddTestMap()->groups)->build.object = object;
-        host::object::MakeObject(object, 0, 0);
-    }
+    kepw::Map map;
+    map.meshes = {MeshOf(0, {OneTriangle("a.bmp", 0)})};
+    for (int i = 0; i < 3; ++i) // objects 1000, 1001, 1002
+        ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
     g_plugin.currentMap = nullptr; // as after a load that failed early
     Destructor();
     EXPECT_EQ(g_plugin.maps.Count(), 0);
     // The newest first, then map 0 as each clear makes it current.
-    EXPECT_EQ(simhost::DeletedObjects(), (std::vector<int>{2002, 2000, 2001}));
+    EXPECT_EQ(simhost::DeletedObjects(), (std::vector<int>{1002, 1000, 1001}));
 }
 
 } // namespace

@@ -130,7 +130,9 @@ TEST_F(LoadFailureTest, HalfReadMapKeepsWhatWasReadAndClearsCompletely) {
     EXPECT_EQ(simhost::ImageNumbers(), (std::vector<int>{1, 2}));
     EXPECT_TRUE(simhost::ObjectNumbers().empty());       // nothing is built
     EXPECT_EQ(simhost::CallsNamed("LoadEx").size(), 1u); // the missing file is never handed over
-    KEP_Clear();
+    KEP_Clear(); // the texture without an image has none to delete
+    EXPECT_EQ(simhost::CallsNamed("DeleteEx"),
+              (std::vector<std::string>{"DeleteEx(2)", "DeleteEx(1)"}));
     EXPECT_TRUE(simhost::ImageNumbers().empty());
     EXPECT_TRUE(NoLeaksSoFar());
 }

@@ -55,7 +55,7 @@ kepw::Map RichMap(int32_t version) {
                   {44, 7, "x", {}},
                   {55, 3, "", {}}};
     map.visGroups = {{"Walls", {1, 2, 3, 4}}, {"Lights", {5, 6, 7, 8}}};
-    map.lightmaps = {{2, 1, {0xff804020u, 0x80f00010u}}, {-3, -2, {}}, {4, 0, {}}};
+    map.lightmaps = {{3, 1, {0xff804020u, 0x80f00010u, 0x0000f000u}}, {-3, -2, {}}, {4, 0, {}}};
 
     kepw::Surface wall = TriangleSurface("Wall.bmp", 3);
     wall.firstValue = 99;
@@ -77,7 +77,7 @@ kepw::Map RichMap(int32_t version) {
     map.meshes[3].groupNumber = 2;
     map.meshes[3].visGroupNumber = 1;
     map.entities = {{1, 1, "classname=Pivot\nname=door1", {1.0f, 2.0f, 3.0f}},
-                    {0, 0, "CLASSNAME=light\nAMBIENT=300 32", {}},
+                    {0, 0, "CLASSNAME=light\nAMBIENT=300 32 250", {}},
                     {5, 1, "ClassName=\"PIVOT\"", {4.0f, 5.0f, 6.0f}},
                     {-1, 9, "classname=pivot", {}},
                     {2, 2, "CLASSNAME =pivot\nclassname=pivots", {}},
@@ -157,15 +157,17 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(Each<KEP_Entity>(map.entities, links),
               (std::vector<Ints>{{1, vis(0)}, {0, -1}, {1, -1}, {-1, -1}, {2, vis(1)}, {0, -1}}));
 
-    // Images from the first free number, none without pixels; a file adds the ambient.
+    // Images from the first free number, none without pixels; a file adds the
+    // ambient per channel, capped at 255 with no carry, and clears the top byte.
     auto sizeAndImage = [](KEP_Lightmap* l) { return Ints{l->width, l->height, l->build.image}; };
     EXPECT_EQ(Each<KEP_Lightmap>(map.lightmaps, sizeAndImage),
-              (std::vector<Ints>{{2, 1, 500}, {-3, -2, 0}, {4, 0, 0}}));
+              (std::vector<Ints>{{3, 1, 500}, {-3, -2, 0}, {4, 0, 0}}));
     simhost::ImageContent image;
     ASSERT_TRUE(simhost::ReadImage(500, &image));
-    EXPECT_EQ(image.pixels, (!fileName.empty() ? std::vector<uint32_t>{0x00ac6020u, 0x00ff2010u}
-                                               : written.lightmaps[0].pixels));
-    EXPECT_EQ(g_plugin.settings.ambientColour, 0x2c2000u); // "300 32": low bytes, the missing one 0
+    EXPECT_EQ(image.pixels,
+              (!fileName.empty() ? std::vector<uint32_t>{0x00ac60ffu, 0x00ff20ffu, 0x002cfffau}
+                                 : written.lightmaps[0].pixels));
+    EXPECT_EQ(g_plugin.settings.ambientColour, 0x2c20fau); // "300 32 250": low bytes
     EXPECT_EQ(simhost::ImageNumbers(), (std::vector<int>{500, 501, 502, 503}));
 
     // CAULK surfaces are dropped; names in any case share a texture; lightmap 0 or less: none.

@@ -1,5 +1,5 @@
-// What the host is handed through memblocks: lightmap images after the ambient
-// pass, and surfaces as mesh memblocks.
+// What the host is handed through mesh memblocks: each surface, whether filled
+// through the memblock's address or value by value.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,43 +18,6 @@
 namespace {
 
 using namespace scene_test;
-
-using AmbientPassTest = PluginTest;
-
-std::vector<uint32_t> LightmapAfterLoading(bool fromFile, uint32_t ambient,
-                                           std::vector<uint32_t> pixels) {
-    ResetPluginAndHost();
-    KEP_SetAmbient(static_cast<int32_t>(ambient));
-    kepw::Map map;
-    map.lightmaps = {{static_cast<int32_t>(pixels.size()), 1, pixels}};
-    TempDir dir;
-    const kepw::Bytes bytes = kepw::Write(map);
-    EXPECT_EQ(fromFile ? LoadFromFile(dir.Place("m.kep"), bytes) : LoadFromMemblock(bytes), 1);
-    simhost::ImageContent image;
-    EXPECT_TRUE(simhost::ReadImage(1000, &image));
-    return image.pixels;
-}
-
-TEST_F(AmbientPassTest, FileLoadAddsTheAmbientPerChannelCappedAt255AndClearsTheTopByte) {
-    struct Case {
-        uint32_t ambient, pixel, expected;
-    } const cases[] = {
-        {0x00102030u, 0xff804020u, 0x00906050u}, // plain sums, top byte cleared
-        {0x00200000u, 0x80f00010u, 0x00ff0010u}, // red 272 becomes 255
-        {0x000000ffu, 0x00000001u, 0x000000ffu}, // blue caps, nothing carries into green
-        {0x0000ff00u, 0x0001ff00u, 0x0001ff00u}, // green caps, nothing carries into red
-        {0x00ff0000u, 0x00ff0000u, 0x00ff0000u}, // red caps, nothing reaches the top byte
-        {0xff010101u, 0x00000000u, 0x00010101u}, // the ambient's own top byte adds nothing
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.ambient << " + " << c.pixel);
-        // The neighbour (0) shows a pixel mix-up; a memblock map keeps its pixels.
-        EXPECT_EQ(LightmapAfterLoading(true, c.ambient, {c.pixel, 0u}),
-                  (std::vector<uint32_t>{c.expected, c.ambient & 0x00ffffffu}));
-        EXPECT_EQ(LightmapAfterLoading(false, c.ambient, {c.pixel, 0u}),
-                  (std::vector<uint32_t>{c.pixel, 0u}));
-    }
-}
 
 class SurfaceMeshTest : public SceneTest {
   protected:
