@@ -54,8 +54,9 @@ test: all asan fuzz-build package
 	ctest --test-dir $(FUZZ_DIR) --output-on-failure -j $(JOBS)
 	scripts/run-windows-tests.sh
 
-# The outside-host scenarios against the Windows DLL, under Wine.
-test-windows: windows
+# The outside-host scenarios against the Windows DLL, and kep.exe against the
+# Linux kep, under Wine.
+test-windows: linux windows
 	scripts/run-windows-tests.sh
 
 test-fast: linux windows package

@@ -2,7 +2,8 @@
 # Runs the outside-host scenarios against the Windows DLL under Wine: the
 # MinGW-built program loads dist/windows/KEPImport.dll beside the stand-in
 # host's DLLs (build/windows/simhost) as the host loads a plug-in. The Wine
-# prefix lives in build/wineprefix and needs no display. Run `make windows` first.
+# prefix lives in build/wineprefix and needs no display. Then kep.exe against
+# the Linux kep. Run `make linux windows` first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/windows
@@ -16,5 +17,66 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" # no offers to install Mono or Gecko
 unset DISPLAY WAYLAND_DISPLAY             # nothing here opens a window
 mkdir -p "$WINEPREFIX"
 echo "Outside-host scenarios against dist/windows/KEPImport.dll under $(wine --version)"
-exec wine "$build/tests/outside_host.exe" "$root/dist/windows/KEPImport.dll" "$build/simhost" \
-    "$root/examples/sample" "$build/outside_host_scratch"
+status=0
+wine "$build/tests/outside_host.exe" "$root/dist/windows/KEPImport.dll" "$build/simhost" \
+    "$root/examples/sample" "$build/outside_host_scratch" || status=1
+
+# kep.exe must answer as the Linux kep does (output and exit code) for the
+# sample map and a map cut short, and export the same .glb; every subcommand
+# must answer --help; and the stand-in host must sit in kep-host/, never
+# beside KEPImport.dll.
+kep_linux=$root/dist/linux-i386/kep
+kep_windows=$root/dist/windows/kep.exe
+scratch=$build/kep_exe_scratch
+rm -rf "$scratch"
+mkdir -p "$scratch"
+cp "$root"/examples/sample/* "$scratch/"
+head -c 300 "$root/examples/sample/sample.kep" >"$scratch/cut.kep"
+cd "$scratch"
+passed=0
+failed=0
+outcome() { # what; the exit code of the check
+    if [ "$2" = 0 ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $1"
+    fi
+}
+for args in "info sample.kep" "info --json sample.kep" "check sample.kep" "info cut.kep" \
+    "check cut.kep"; do
+    for side in linux windows; do
+        code=0
+        if [ $side = linux ]; then
+            "$kep_linux" $args >$side.out 2>$side.err || code=$?
+        else
+            wine "$kep_windows" $args >$side.out 2>$side.err || code=$?
+            sed -i 's/\r$//' $side.out $side.err
+        fi
+        echo "exit $code" >>$side.out
+    done
+    same=0
+    diff linux.out windows.out && diff linux.err windows.err || same=1
+    outcome "kep.exe $args answers as kep does" $same
+done
+# The export is the Linux kep's byte for byte (which the Linux tests run
+# through the glTF validator), and a file it writes can be written again.
+code=0
+"$kep_linux" export sample.kep linux.glb >/dev/null || code=1
+wine "$kep_windows" export sample.kep windows.glb >/dev/null || code=1
+cmp linux.glb windows.glb || code=1
+[ "$(stat -c %A windows.glb | cut -c3)" = w ] || code=1
+outcome "kep.exe export writes the .glb kep writes, as a writable file" $code
+for command in info check render export; do
+    code=0
+    wine "$kep_windows" $command --help >help.out 2>&1 || code=$?
+    grep -q "MAP" help.out || code=1
+    outcome "kep.exe $command --help" $code
+done
+code=0
+[ ! -e "$root/dist/windows/DBProCore.dll" ] && [ -f "$root/dist/windows/kep-host/DBProCore.dll" ] ||
+    code=1
+outcome "the stand-in host is in dist/windows/kep-host, not beside KEPImport.dll" $code
+echo "kep.exe: $passed passed, $failed failed"
+[ $failed = 0 ] || status=1
+exit $status

@@ -33,3 +33,33 @@ foreach(module IN LISTS KEP_HOST_MODULES)
     # Whoever builds the core module gets the modules it loads beside it.
     add_dependencies(simhost simhost_${module})
 endforeach()
+# What a program that carries the stand-in host copies beside itself.
+set(SIMHOST_DLL_TARGETS simhost)
+foreach(module IN LISTS KEP_HOST_MODULES)
+    list(APPEND SIMHOST_DLL_TARGETS simhost_${module})
+endforeach()
+set_property(GLOBAL PROPERTY KEP_HOST_DLL_TARGETS ${SIMHOST_DLL_TARGETS})
+
+# Tools (kep.exe) also call the stand-in host's own C++ interface
+# (simhost/*.h), which DBProCore.dll exports beside the host functions. They
+# bind to it through a delay-load import: nothing of DBProCore.dll is looked
+# up until the tool has loaded it by its full path from its own folder, and
+# the module of that name is then the one already loaded. An ordinary import
+# would make Windows search for DBProCore.dll beside the tool before it runs.
+target_link_options(simhost PRIVATE -Wl,--export-all-symbols -Wl,--exclude-libs,ALL
+    -Wl,--output-def,${SIMHOST_DEF_DIR}/DBProCore.exported.def)
+find_program(KEP_DLLTOOL NAMES i686-w64-mingw32-dlltool REQUIRED)
+set(SIMHOST_DELAYLIB ${CMAKE_BINARY_DIR}/simhost/libDBProCore_delayed.a)
+# Only functions of the simhost namespace: a delayed import takes no data.
+add_custom_command(OUTPUT ${SIMHOST_DELAYLIB}
+    COMMAND sh -c "grep -E '^(LIBRARY|EXPORTS)|_ZN7simhost' \"$1\" | grep -v ' DATA' > \"$2\""
+        filter ${SIMHOST_DEF_DIR}/DBProCore.exported.def ${SIMHOST_DEF_DIR}/DBProCore.api.def
+    COMMAND ${KEP_DLLTOOL} --input-def ${SIMHOST_DEF_DIR}/DBProCore.api.def
+        --dllname DBProCore.dll --output-delaylib ${SIMHOST_DELAYLIB}
+    DEPENDS simhost
+    VERBATIM)
+add_custom_target(simhost_api_delaylib DEPENDS ${SIMHOST_DELAYLIB})
+add_library(simhost_api INTERFACE)
+target_include_directories(simhost_api INTERFACE include ${CMAKE_SOURCE_DIR}/include)
+target_link_libraries(simhost_api INTERFACE ${SIMHOST_DELAYLIB})
+add_dependencies(simhost_api simhost_api_delaylib)

@@ -16,10 +16,23 @@
 
 namespace {
 
+// MinGW's own runtimes (libgcc_s_*, libstdc++-*, libwinpthread-*) would have to
+// be shipped beside an image; the system's libraries are there already.
+void ExpectOnlySystemImports(const PeImage& image) {
+    const std::regex system("(kernel32|msvcrt|user32|advapi32)\\.dll", std::regex::icase);
+    ASSERT_FALSE(image.imports.empty());
+    for (const std::string& name : image.imports)
+        EXPECT_TRUE(std::regex_match(name, system)) << name;
+}
+
+const char* DllPath() {
+    const char* env = std::getenv("KEP_WINDOWS_DLL");
+    return env && *env ? env : KEP_SOURCE_DIR "/dist/windows/KEPImport.dll";
+}
+
 TEST(WindowsDll, MatchesTheCommandTableAndNeedsOnlySystemLibraries) {
     // KEP_WINDOWS_DLL names the DLL to check; otherwise the one in dist/windows.
-    const char* env = std::getenv("KEP_WINDOWS_DLL");
-    const std::string path = env && *env ? env : KEP_SOURCE_DIR "/dist/windows/KEPImport.dll";
+    const std::string path = DllPath();
     if (access(path.c_str(), R_OK) != 0)
         GTEST_SKIP() << "no DLL at " << path << " (build it, or set KEP_WINDOWS_DLL)";
     const PeImage dll(path);
@@ -32,13 +45,19 @@ TEST(WindowsDll, MatchesTheCommandTableAndNeedsOnlySystemLibraries) {
     ASSERT_FALSE(table.strings.empty()); // else the comparisons prove nothing
     EXPECT_EQ(dll.strings, table.strings);
     EXPECT_EQ(dll.languages, std::set<uint32_t>{0x0409}); // US English
+    ExpectOnlySystemImports(dll);
+}
 
-    // MinGW's own runtimes (libgcc_s_*, libstdc++-*, libwinpthread-*) would have to be
-    // shipped beside the DLL; the system's libraries are there already.
-    const std::regex system("(kernel32|msvcrt|user32|advapi32)\\.dll", std::regex::icase);
-    ASSERT_FALSE(dll.imports.empty());
-    for (const std::string& name : dll.imports)
-        EXPECT_TRUE(std::regex_match(name, system)) << name;
+// kep.exe beside the DLL is static too. It must not name DBProCore.dll among
+// its imports either: Windows would look for it beside the program before
+// main, where it must never be (the program loads it from kep-host).
+TEST(WindowsDll, KepToolBesideItNeedsOnlySystemLibraries) {
+    std::string path = DllPath();
+    path = path.substr(0, path.find_last_of('/') + 1) + "kep.exe";
+    if (access(path.c_str(), R_OK) != 0) GTEST_SKIP() << "no kep.exe at " << path;
+    const PeImage tool(path);
+    EXPECT_TRUE(tool.machine == 0x14C && !tool.isDll) << "machine " << tool.machine;
+    ExpectOnlySystemImports(tool);
 }
 
 } // namespace

@@ -315,6 +315,19 @@ void SceneWriter::AddEntities() {
     }
 }
 
+// Writes the bytes as the whole file; false, with the reason, on any failure.
+bool WriteWholeFile(const fs::path& file, const std::vector<unsigned char>& bytes,
+                    std::string* error) {
+    std::FILE* out = std::fopen(file.string().c_str(), "wb");
+    const bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const bool closed = out && std::fclose(out) == 0;
+    if (!written || !closed) {
+        *error = "cannot write " + file.string();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ExportGltf(const KEP_Map& map, const std::string& path, ExportCounts* counts,
@@ -340,19 +353,15 @@ bool ExportGltf(const KEP_Map& map, const std::string& path, ExportCounts* count
             model.buffers[0].data.push_back(0);
         if (!binary) model.buffers[0].uri = target.stem().string() + ".bin";
     }
-    for (const auto& [name, bytes] : writer.LooseImages()) {
-        const fs::path file = target.parent_path() / name;
-        std::FILE* out = std::fopen(file.string().c_str(), "wb");
-        const bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-        if (out && std::fclose(out) != 0) {
-            *error = "cannot write " + file.string();
-            return false;
-        }
-        if (!written) {
-            *error = "cannot write " + file.string();
-            return false;
-        }
-    }
+    for (const auto& [name, bytes] : writer.LooseImages())
+        if (!WriteWholeFile(target.parent_path() / name, bytes, error)) return false;
+    // On Windows the glTF library opens the files it writes without giving a
+    // mode, so a file it creates may come out read-only, and the next export
+    // over it fails: they are made here first, and it only opens them.
+    if (!WriteWholeFile(target, {}, error)) return false;
+    if (!binary && !model.buffers.empty() &&
+        !WriteWholeFile(target.parent_path() / model.buffers[0].uri, {}, error))
+        return false;
     tinygltf::TinyGLTF gltf;
     if (!gltf.WriteGltfSceneToFile(&model, path, false, false, true, binary)) {
         *error = "cannot write " + path;

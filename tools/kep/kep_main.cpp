@@ -8,6 +8,7 @@
 #include <string>
 
 #include "commands.h"
+#include "stand_in_host.h"
 
 namespace {
 // Every subcommand takes the map first.
@@ -18,7 +19,8 @@ void AddMapArgument(CLI::App* command, std::string& map) {
 
 int main(int argc, char** argv) {
     CLI::App app{"kep: inspect, check, picture and export KEP maps (versions 4 and 5).\n"
-                 "Each subcommand has its own --help."};
+                 "Each subcommand has its own --help.",
+                 "kep"};
     app.require_subcommand(1);
 
     kep::InfoOptions info;
@@ -61,6 +63,12 @@ int main(int argc, char** argv) {
         ->required();
 
     CLI11_PARSE(app, argc, argv);
+
+    std::string hostError;
+    if (!kepsession::LoadStandInHost(&hostError)) {
+        std::fprintf(stderr, "kep: %s\n", hostError.c_str());
+        return 2;
+    }
 
     if (infoCommand->parsed()) return kep::RunInfo(info);
     if (checkCommand->parsed()) return kep::RunCheck(check);

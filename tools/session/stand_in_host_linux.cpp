@@ -1,0 +1,11 @@
+#include "stand_in_host.h"
+
+namespace kepsession {
+
+// The program names DBProCore.dll among its libraries and finds it beside
+// itself (its run path is $ORIGIN), so it is loaded before main.
+bool LoadStandInHost(std::string*) {
+    return true;
+}
+
+} // namespace kepsession
