@@ -56,66 +56,6 @@ class LoadFailureTest : public PluginTest {
     ScopedWorkingDir here{dir.Path()};
 };
 
-TEST_F(LoadFailureTest, EachFailureGivesItsMessageAndKeepsWhatItShould) {
-    const kepw::Bytes empty = kepw::Write(kepw::Map{});
-    const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
-    ASSERT_EQ(empty.size(), 20u); // version and four counts; version 5 adds visgroups
-    ASSERT_EQ(complete.size() - kepw::Write(SmallCompleteMap(4)).size(), 4u + 4 + 4 + 16);
-    ASSERT_TRUE(kepw::WriteFile(dir.Place("junk/t.bmp"), {'n', 'o', 't', 'e', 's'}));
-    const std::string missing = dir.Path() + "/nowhere/level.kep";
-    // A file whose name, at 260 characters, is longer than a map path holds.
-    const std::string tooLong = dir.Path() + "/" + std::string(259 - dir.Path().size(), 'f');
-    ASSERT_TRUE(kepw::WriteFile(tooLong, empty));
-    host::memblock::MakeMemblock(9, 0); // the host makes nothing for size 0
-    simhost::MakeTestImage(INT_MAX, 1, 1, {0});
-    auto file = [this](const std::string& name, kepw::Bytes bytes) {
-        return [this, name, bytes] { return LoadFromFile(dir.Place(name), bytes); };
-    };
-    auto memblock = [](kepw::Bytes bytes) { return [bytes] { return LoadFromMemblock(bytes); }; };
-    // The load, its message, and whether it makes a map (else only the error state changes).
-    using Row = std::tuple<std::function<int32_t()>, std::string, bool>;
-    const std::string noFile = "Unable to load the file ";
-    const Row rows[] = {
-        {[&] { return KEP_Load(missing.c_str(), 2); }, noFile + missing, false},
-        {[] { return KEP_Load(nullptr, 0); }, noFile, false},
-        {[] { return KEP_Load("", 0); }, noFile, false},
-        {[&] { return KEP_Load(tooLong.c_str(), 0); }, noFile + tooLong, false},
-        {[&] { return KEP_Load(dir.Path().c_str(), 0); }, noFile + dir.Path(), false},
-        {[] { return KEP_MakeKEPFromMemblock(42, 0); }, "Invalid Memblock identifier: 42", false},
-        {[] { return KEP_MakeKEPFromMemblock(9, 0); }, "Invalid Memblock identifier: 9", false},
-        {file("e.kep", {}), "EOF", false},
-        {file("e.kep", kepw::Truncate(empty, 3)), "EOF", false},
-        {memblock(kepw::Truncate(empty, 1)), "EOF", false},
-        {file("e.kep", kepw::WithVersion(empty, 3)), "Unsupported Version", false},
-        {memblock(kepw::WithVersion(empty, 6)), "Unsupported Version", false},
-        {memblock(kepw::Truncate(empty, 10)), "EOF", true},
-        {file("bare/level.kep", complete), "Unable to find texture: " + dir.Path() + "/bare/t.bmp",
-         true},
-        {file("junk/level.kep", complete), "Invalid image identifier", true},
-        // Settings last: each holds for the rows after it.
-        {[&] { return KEP_MediaIncluded(1), file("bare/level.kep", complete)(); },
-         "Invalid image identifier", true},
-        {[&] { return KEP_InitialImage(INT_MAX), LoadFromMemblock(complete); },
-         "Invalid image identifier", true}, // no free image number
-    };
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(i);
-        const auto& [load, message, makesAMap] = rows[i];
-        while (g_plugin.maps.Count() > 0)
-            KEP_Clear();
-        ASSERT_EQ(LoadFromMemblock(empty), 1) << LastErrorText();
-        KEP_Map* before = CurrentMap();
-        const int32_t counter = g_plugin.mapNumberCounter;
-        EXPECT_EQ(load(), 0);
-        EXPECT_EQ(KEP_GetLastError(), 0);
-        EXPECT_EQ(LastErrorText(), message);
-        EXPECT_EQ(g_plugin.maps.Count(), makesAMap ? 2 : 1);
-        EXPECT_EQ(g_plugin.mapNumberCounter, counter + (makesAMap ? 1 : 0));
-        EXPECT_EQ(CurrentMap() != before, makesAMap);
-    }
-    EXPECT_EQ(LoadFromFile(tooLong.substr(0, 259), empty), 1) << LastErrorText();
-}
-
 TEST_F(LoadFailureTest, HalfReadMapKeepsWhatWasReadAndClearsCompletely) {
     simhost::SetCallLog(simhost::CallLog::kFull);
     KEP_InitialImage(-7); // image numbers never go below 1
@@ -176,11 +116,51 @@ kepw::Map ChainMap(int32_t count) {
     return map;
 }
 
-// Whatever a count claims, the load fails
-// when the data runs out, never asking the host for more memory than that; and
-// shapes that could exhaust the stack (deep chains, parent cycles) build.
-TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
-    using Change = std::function<void(kepw::Map&)>;
+// Every way a load can fail, and hostile maps: counts claiming more than the
+// data holds, lightmap sides whose product overflows (even 64 bits, times 4),
+// and shapes that could exhaust the stack (deep chains, parent cycles), which
+// build. Each row loads beside a map loaded before. Its outcome: the message,
+// or for a map that builds "N objects, M smoothings" ("built" for any), then
+// the images the load made. No load asks the host for more memory than its
+// data holds or leaves a scratch number; a built map has every group built;
+// clearing leaves no image.
+TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
+    const kepw::Bytes empty = kepw::Write(kepw::Map{});
+    const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
+    ASSERT_TRUE(kepw::WriteFile(dir.Place("junk/t.bmp"), {'n', 'o', 't', 'e', 's'}));
+    const std::string missing = dir.Path() + "/nowhere/level.kep";
+    // A file whose name, at 260 characters, is longer than a map path holds.
+    const std::string tooLong = dir.Path() + "/" + std::string(259 - dir.Path().size(), 'f');
+    ASSERT_TRUE(kepw::WriteFile(tooLong, empty));
+    host::memblock::MakeMemblock(9, 0); // the host makes nothing for size 0
+    simhost::MakeTestImage(INT_MAX, 1, 1, {0});
+    std::size_t dataSize = 0; // the row's map, which bounds what the host may be asked for
+    auto file = [&](const std::string& name, kepw::Bytes bytes) {
+        return [&, name, bytes] {
+            return dataSize = bytes.size(), LoadFromFile(dir.Place(name), bytes);
+        };
+    };
+    auto memblock = [&](kepw::Bytes bytes) {
+        return [&, bytes] { return dataSize = bytes.size(), LoadFromMemblock(bytes, 2); };
+    };
+    // The small map changed; without the entity section (its count cut off)
+    // where a further mesh or surface would read it.
+    auto changed = [&](const std::function<void(kepw::Map&)>& change) {
+        kepw::Map m = SmallCompleteMap(5);
+        change(m);
+        kepw::Bytes bytes = kepw::Write(m);
+        if (m.meshes.size() == 1 && m.entities.empty()) bytes.resize(bytes.size() - 4);
+        return memblock(bytes);
+    };
+    // One lightmap of these sides, the data ending right after six pixels.
+    auto sides = [&](int32_t width, int32_t height) {
+        kepw::Map m;
+        m.lightmaps = {kepw::PatternLightmap(6, 1, 3)};
+        m.lightmaps[0].width = width, m.lightmaps[0].height = height;
+        kepw::Bytes bytes = kepw::Write(m);
+        bytes.resize(bytes.size() - 8); // no mesh or entity count
+        return memblock(bytes);
+    };
     // A 100,000-deep chain listed deepest first, so only the walk can build it top
     // down: every group holds the one object, smoothed after its own nested pass
     // and once more on the top-level walk.
@@ -216,47 +196,100 @@ TEST_F(LoadFailureTest, HostileMapsFailOrBuildCleanly) {
         empty.textureName = "t.bmp";
         m.meshes.push_back(MeshOf(depth / 2, std::vector<kepw::Surface>(6000, empty)));
     };
-    // The change to the small map, and the message, or for a map that builds:
-    // objects built and smoothing calls ("" for any).
-    const std::pair<Change, std::string> rows[] = {
-        {[](kepw::Map& m) { m.groupCount = INT_MAX; }, "EOF"},
-        {[](kepw::Map& m) { m.visGroupCount = INT_MAX; }, "EOF"},
-        {[](kepw::Map& m) { m.lightmapCount = INT_MAX; }, "EOF"},
-        // Without the entity section: a further mesh or surface would read it.
-        {[](kepw::Map& m) { m.meshCount = INT_MAX, m.entities.clear(); }, "EOF"},
-        {[](kepw::Map& m) { m.meshes[0].surfaceCount = INT_MAX, m.entities.clear(); }, "EOF"},
-        {[](kepw::Map& m) { m.meshes[0].surfaces[0].vertexCount = INT_MAX; }, "EOF"},
-        {[](kepw::Map& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; }, "EOF"},
-        {[](kepw::Map& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; }, "EOF"},
-        {[](kepw::Map& m) { m.entityCount = INT_MAX; }, "EOF"},
-        {chain, "1 objects, 199999 smoothings"},
-        {cycle, "1 objects, 6 smoothings"},
-        {mebibyte, ""},
+    // The load, its outcome, and whether it makes a map (else only the error state changes).
+    using Row = std::tuple<std::function<int32_t()>, std::string, bool>;
+    const std::string noFile = "Unable to load the file ";
+    const Row rows[] = {
+        {[&] { return KEP_Load(missing.c_str(), 2); }, noFile + missing + ", 0/0", false},
+        {[] { return KEP_Load(nullptr, 0); }, noFile + ", 0/0", false},
+        {[] { return KEP_Load("", 0); }, noFile + ", 0/0", false},
+        {[&] { return KEP_Load(tooLong.c_str(), 0); }, noFile + tooLong + ", 0/0", false},
+        {[&] { return KEP_Load(dir.Path().c_str(), 0); }, noFile + dir.Path() + ", 0/0", false},
+        {[] { return KEP_MakeKEPFromMemblock(42, 0); }, "Invalid Memblock identifier: 42, 0/0",
+         false},
+        {[] { return KEP_MakeKEPFromMemblock(9, 0); }, "Invalid Memblock identifier: 9, 0/0",
+         false},
+        {file("e.kep", {}), "EOF, 0/0", false},
+        {file("e.kep", kepw::Truncate(empty, 3)), "EOF, 0/0", false},
+        {memblock(kepw::Truncate(empty, 1)), "EOF, 0/0", false},
+        {file("e.kep", kepw::WithVersion(empty, 3)), "Unsupported Version, 0/0", false},
+        {memblock(kepw::WithVersion(empty, 6)), "Unsupported Version, 0/0", false},
+        {memblock(kepw::Truncate(empty, 10)), "EOF, 0/0", true},
+        {file("bare/level.kep", complete),
+         "Unable to find texture: " + dir.Path() + "/bare/t.bmp, 1/1", true},
+        {file("junk/level.kep", complete), "Invalid image identifier, 1/1", true},
+        {changed([](kepw::Map& m) { m.groupCount = INT_MAX; }), "EOF, 0/0", true},
+        {changed([](kepw::Map& m) { m.visGroupCount = INT_MAX; }), "EOF, 0/0", true},
+        {changed([](kepw::Map& m) { m.lightmapCount = INT_MAX; }), "EOF, 1/1", true},
+        {changed([](kepw::Map& m) { m.meshCount = INT_MAX, m.entities.clear(); }), "EOF, 3/1",
+         true},
+        {changed([](kepw::Map& m) { m.meshes[0].surfaceCount = INT_MAX, m.entities.clear(); }),
+         "EOF, 3/1", true},
+        {changed([](kepw::Map& m) { m.meshes[0].surfaces[0].vertexCount = INT_MAX; }), "EOF, 2/1",
+         true},
+        {changed([](kepw::Map& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; }), "EOF, 2/1",
+         true},
+        {changed([](kepw::Map& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; }), "EOF, 2/1",
+         true},
+        {changed([](kepw::Map& m) { m.entityCount = INT_MAX; }), "EOF, 3/1", true},
+        {sides(INT_MAX, INT_MAX), "EOF, 0/0", true},
+        {sides(1768620032, 2000512110), "EOF, 0/0", true},
+        {sides(65536, 65536), "EOF, 0/0", true},
+        {sides(0x40000000, 4), "EOF, 0/0", true},
+        {sides(INT_MAX, 2), "EOF, 0/0", true},
+        {sides(3, INT_MAX), "EOF, 0/0", true},
+        {sides(7, 1), "EOF, 0/0", true},
+        {sides(2, 3), "EOF, 1/1", true},
+        {sides(6, 1), "EOF, 1/1", true},
+        {changed(chain), "1 objects, 199999 smoothings, 1/0", true},
+        {changed(cycle), "1 objects, 6 smoothings, 1/0", true},
+        {changed(mebibyte), "built, 2/1", true},
+        // Settings last: each holds for the rows after it.
+        {[&] { return KEP_MediaIncluded(1), file("bare/level.kep", complete)(); },
+         "Invalid image identifier, 1/1", true},
+        {[&] { return KEP_InitialImage(INT_MAX), memblock(complete)(); },
+         "Invalid image identifier, 0/1", true}, // no free image number
     };
     simhost::SetCallLog(simhost::CallLog::kFull, {"MakeMemblock"});
-    for (std::size_t row = 0; row < std::size(rows); ++row) {
-        SCOPED_TRACE(row);
-        const auto& [change, expected] = rows[row];
-        kepw::Map source = SmallCompleteMap(5);
-        change(source);
-        kepw::Bytes bytes = kepw::Write(source);
-        if (source.meshes.size() == 1 && source.entities.empty()) // cut off the entity count
-            bytes.resize(bytes.size() - 4);
-        const int32_t result = LoadFromMemblock(bytes, 2);
-        const std::string outcome =
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(i);
+        const auto& [load, expected, makesAMap] = rows[i];
+        while (g_plugin.maps.Count() > 0)
+            KEP_Clear();
+        ASSERT_EQ(LoadFromMemblock(empty), 1) << LastErrorText();
+        KEP_Map* before = CurrentMap();
+        const int32_t counter = g_plugin.mapNumberCounter;
+        const std::size_t images = simhost::ImageNumbers().size();
+        dataSize = 0;
+        const int32_t result = load();
+        std::string outcome =
             result == 0 ? LastErrorText()
-                        : std::to_string(CurrentMap()->build.objectsBuilt) + " objects, " +
-                              std::to_string(simhost::CallCount("SetSmoothing")) + " smoothings";
-        EXPECT_TRUE(outcome == expected || (expected.empty() && result == 1)) << outcome;
-        for (const std::string& call : simhost::CallsNamed("MakeMemblock")) // "(31,size)"
-            EXPECT_LE(std::stoul(call.substr(call.find(',') + 1)), bytes.size() + 16) << call;
+            : expected.rfind("built", 0) == 0
+                ? "built"
+                : std::to_string(CurrentMap()->build.objectsBuilt) + " objects, " +
+                      std::to_string(simhost::CallCount("SetSmoothing")) + " smoothings";
+        int asked = 0; // for scratch memory to read a lightmap into: "MakeMemblock(31,size)"
+        for (const std::string& call : simhost::CallsNamed("MakeMemblock")) {
+            asked += call.rfind("MakeMemblock(31,", 0) == 0;
+            EXPECT_LE(std::stoul(call.substr(call.find(',') + 1)), dataSize + 16) << call;
+        }
+        EXPECT_EQ(outcome + ", " + std::to_string(simhost::ImageNumbers().size() - images) + "/" +
+                      std::to_string(asked),
+                  expected);
+        EXPECT_EQ(KEP_GetLastError(), result);
+        EXPECT_EQ(g_plugin.maps.Count(), makesAMap ? 2 : 1);
+        EXPECT_EQ(g_plugin.mapNumberCounter, counter + (makesAMap ? 1 : 0));
+        EXPECT_EQ(CurrentMap() != before, makesAMap);
         EXPECT_TRUE(simhost::RefusedWrites().empty());
         EXPECT_FALSE(ScratchLeft());
-        for (int32_t i = 0; result == 1 && i < CurrentMap()->groups.Count(); ++i)
-            ASSERT_EQ(CurrentMap()->groups.At(i)->build.built, 1) << "group " << i;
-        KEP_Clear();
-        EXPECT_TRUE(simhost::ImageNumbers().empty());
+        for (int32_t g = 0; result == 1 && g < CurrentMap()->groups.Count(); ++g)
+            ASSERT_EQ(CurrentMap()->groups.At(g)->build.built, 1) << "group " << g;
+        simhost::ClearCalls();
     }
+    EXPECT_EQ(LoadFromFile(tooLong.substr(0, 259), empty), 1) << LastErrorText();
+    while (g_plugin.maps.Count() > 0)
+        KEP_Clear();
+    EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{INT_MAX});
     EXPECT_TRUE(NoLeaksSoFar());
 }
 
@@ -441,43 +474,6 @@ TEST_F(LoadFailureTest, EveryAllocationOfALoadFailingInTurnFailsCleanly) {
         if (HasFailure()) return;
     }
     EXPECT_TRUE(NoLeaksSoFar());
-}
-
-// A lightmap's sides are held against the data left before anything is
-// multiplied: sides whose product overflows (even 64 bits, times 4) must not
-// pass as a small claim. The data ends right after six pixels.
-TEST_F(LoadFailureTest, LightmapSidesAreCheckedAgainstTheDataLeft) {
-    simhost::SetCallLog(simhost::CallLog::kFull);
-    const struct {
-        int32_t width, height;
-        bool fits;
-    } rows[] = {{INT_MAX, INT_MAX, false},
-                {1768620032, 2000512110, false},
-                {65536, 65536, false},
-                {0x40000000, 4, false},
-                {INT_MAX, 2, false},
-                {3, INT_MAX, false},
-                {7, 1, false},
-                {2, 3, true},
-                {6, 1, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.width << " x " << row.height);
-        kepw::Map map;
-        map.lightmaps = {kepw::PatternLightmap(6, 1, 3)};
-        map.lightmaps[0].width = row.width, map.lightmaps[0].height = row.height;
-        kepw::Bytes bytes = kepw::Write(map);
-        bytes.resize(bytes.size() - 8); // no mesh or entity count
-        EXPECT_EQ(LoadFromMemblock(bytes), 0);
-        EXPECT_EQ(LastErrorText(), "EOF");
-        // Only a lightmap that fits asks for scratch memory, and gets an image.
-        EXPECT_EQ(simhost::CallsNamed("MakeMemblock"),
-                  row.fits ? std::vector<std::string>{"MakeMemblock(31,40)"}
-                           : std::vector<std::string>{});
-        EXPECT_EQ(simhost::ImageNumbers().size(), row.fits ? 1u : 0u);
-        EXPECT_EQ(simhost::MemblockNumbers(), std::vector<int>{kMapMemblock});
-        EXPECT_TRUE(simhost::RefusedWrites().empty());
-        KEP_Clear();
-    }
 }
 
 } // namespace
