@@ -23,8 +23,8 @@ wine "$build/tests/outside_host.exe" "$root/dist/windows/KEPImport.dll" "$build/
 
 # kep.exe must answer as the Linux kep does (output and exit code) for the
 # sample map and a map cut short, and export the same .glb; every subcommand
-# must answer --help; and the stand-in host must sit in kep-host/, never
-# beside KEPImport.dll.
+# must answer --help; and on both sides the stand-in host must sit in
+# kep-host/, never beside the plug-in.
 kep_linux=$root/dist/linux-i386/kep
 kep_windows=$root/dist/windows/kep.exe
 scratch=$build/kep_exe_scratch
@@ -74,9 +74,11 @@ for command in info check render export; do
     outcome "kep.exe $command --help" $code
 done
 code=0
-[ ! -e "$root/dist/windows/DBProCore.dll" ] && [ -f "$root/dist/windows/kep-host/DBProCore.dll" ] ||
-    code=1
-outcome "the stand-in host is in dist/windows/kep-host, not beside KEPImport.dll" $code
+for target in windows linux-i386; do
+    [ ! -e "$root/dist/$target/DBProCore.dll" ] && [ -f "$root/dist/$target/kep-host/DBProCore.dll" ] ||
+        code=1
+done
+outcome "the stand-in host is in dist/*/kep-host, never beside the plug-in" $code
 echo "kep.exe: $passed passed, $failed failed"
 [ $failed = 0 ] || status=1
 exit $status

@@ -5,10 +5,10 @@
 
 namespace kepsession {
 
-// The folder beside the program that holds the stand-in host on Windows. Its
-// core DLL carries the real host's module name, DBProCore.dll, so it must
-// never sit beside KEPImport.dll, where a real host program started from
-// that folder could load it in place of its own.
+// The folder beside the program that holds the stand-in host. Its core
+// module carries the real host's module name, DBProCore.dll, so it must never
+// sit beside the plug-in, where a real host program started from that folder
+// could load it in place of its own.
 constexpr const char* kHostFolder = "kep-host";
 
 // Makes the stand-in host the one the plug-in binds to. On Windows this loads
