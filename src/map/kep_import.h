@@ -29,9 +29,11 @@ void KEP_DoVisGroups(KEP_LoadContext& load);
 void KEP_DoLightmaps(KEP_LoadContext& load);
 void KEP_DoMeshes(KEP_LoadContext& load);
 void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh);
-// A surface's vertices, triangles and lines, after the counts.
-void KEP_DoGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t vertexCount,
-                    int32_t triangleCount, int32_t lineCount);
+// A surface's vertices, triangles and lines, each read as one block into the
+// surface's geometry, which KEP_DoSurfaces has made room in for their counts.
+void KEP_DoVertices(KEP_LoadContext& load, KEP_Surface* surface);
+void KEP_DoTriangles(KEP_LoadContext& load, KEP_Surface* surface);
+void KEP_DoLines(KEP_LoadContext& load, KEP_Surface* surface);
 void KEP_DoEntities(KEP_LoadContext& load);
 
 // Texture index for a surface's texture name; -1 for a CAULK name.

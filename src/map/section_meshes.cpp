@@ -68,6 +68,25 @@ void NoteCornersNamingNoVertex(const KEP_LoadContext& load, const KEP_Geometry& 
         }
 }
 
+// The surface's one block for its vertices, triangles and lines, after
+// checking that the data holds all three. When it cannot be had, the reader
+// of the first kind it was to hold is the one that failed.
+void AllocateGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t vertexCount,
+                      int32_t triangleCount, int32_t lineCount) {
+    const Block blocks[3] = {{"vertex data", vertexCount, int32_t{sizeof(KEP_Vertex)}},
+                             {"triangle data", triangleCount, int32_t{sizeof(KEP_Triangle)}},
+                             {"line data", lineCount, int32_t{sizeof(KEP_Line)}}};
+    NeedBlocks(load, blocks, 3);
+    if (vertexCount <= 0 && triangleCount <= 0 && lineCount <= 0) return;
+    if (surface->geometry.Allocate(vertexCount, triangleCount, lineCount)) return;
+    static const char* const kReaders[3] = {"KEP_DoVertices", "KEP_DoTriangles", "KEP_DoLines"};
+    int first = 0;
+    while (blocks[first].count <= 0)
+        ++first;
+    load.place.item = blocks[first].item;
+    KEP_FAIL(OutOfMemory, RecordAllocation, kReaders[first], KEP_UNIT_MAP);
+}
+
 } // namespace
 
 void KEP_DoMeshes(KEP_LoadContext& load) {
@@ -125,7 +144,10 @@ void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh) {
         const int32_t vertexCount = reader.ReadInt();
         const int32_t triangleCount = reader.ReadInt();
         const int32_t lineCount = reader.ReadInt();
-        KEP_DoGeometry(load, surface.get(), vertexCount, triangleCount, lineCount);
+        AllocateGeometry(load, surface.get(), vertexCount, triangleCount, lineCount);
+        KEP_DoVertices(load, surface.get());
+        KEP_DoTriangles(load, surface.get());
+        KEP_DoLines(load, surface.get());
         // A CAULK surface is read whole and then dropped.
         if (surface->textureIndex == -1) continue;
         if (load.oddities && surface->lightmapIndex >= load.map.lightmaps.Count())
@@ -135,31 +157,25 @@ void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh) {
     }
 }
 
-void KEP_DoGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t vertexCount,
-                    int32_t triangleCount, int32_t lineCount) {
-    const Block blocks[3] = {{"vertex data", vertexCount, int32_t{sizeof(KEP_Vertex)}},
-                             {"triangle data", triangleCount, int32_t{sizeof(KEP_Triangle)}},
-                             {"line data", lineCount, int32_t{sizeof(KEP_Line)}}};
-    NeedBlocks(load, blocks, 3);
-    if (vertexCount <= 0 && triangleCount <= 0 && lineCount <= 0) return;
+void KEP_DoVertices(KEP_LoadContext& load, KEP_Surface* surface) {
     KEP_Geometry& geometry = surface->geometry;
-    if (!geometry.Allocate(vertexCount, triangleCount, lineCount)) {
-        // Named by the first kind the block was to hold.
-        const Block* first = blocks;
-        while (first->count <= 0)
-            ++first;
-        load.place.item = first->item;
-        KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_DoGeometry", KEP_UNIT_MAP);
-    }
-    CFile& reader = load.reader;
-    load.place.item = blocks[0].item;
+    load.place.item = "vertex data";
     KEP_Vertex* vertices = geometry.Vertices();
-    reader.ReadBytes(vertices, geometry.VertexCount() * blocks[0].size);
+    load.reader.ReadBytes(vertices, geometry.VertexCount() * int32_t{sizeof(KEP_Vertex)});
     for (int32_t i = 0; i < geometry.VertexCount(); ++i)
         TurnVertex(vertices[i]);
-    load.place.item = blocks[1].item;
-    reader.ReadBytes(geometry.Triangles(), geometry.TriangleCount() * blocks[1].size);
+}
+
+void KEP_DoTriangles(KEP_LoadContext& load, KEP_Surface* surface) {
+    const KEP_Geometry& geometry = surface->geometry;
+    load.place.item = "triangle data";
+    load.reader.ReadBytes(geometry.Triangles(),
+                          geometry.TriangleCount() * int32_t{sizeof(KEP_Triangle)});
     if (load.oddities) NoteCornersNamingNoVertex(load, geometry);
-    load.place.item = blocks[2].item;
-    reader.ReadBytes(geometry.Lines(), geometry.LineCount() * blocks[2].size);
+}
+
+void KEP_DoLines(KEP_LoadContext& load, KEP_Surface* surface) {
+    const KEP_Geometry& geometry = surface->geometry;
+    load.place.item = "line data";
+    load.reader.ReadBytes(geometry.Lines(), geometry.LineCount() * int32_t{sizeof(KEP_Line)});
 }
