@@ -1,6 +1,10 @@
 """The release zip as a user unpacks it over the host's install folder: its
 layout (a help page for exactly the commands of the command table) and the
-DLL that was built, with the version the zip is named by.
+DLL that was built, with the version the zip is named by. The DLL as the host
+reads it, seen through the MinGW tools' own readers: a 32-bit i386 DLL whose
+exports are the table's functions undecorated and whose US English string
+table is the command table; it and kep.exe beside it need only the system's
+libraries (MinGW's runtimes would have to be shipped beside them).
 
 Run by CTest with KEP_SOURCE_DIR, KEP_PACKAGE_ZIP, KEP_VERSION and
 KEP_WINDOWS_DLL; exits 77 (skipped) when the zip has not been built.
@@ -8,6 +12,8 @@ KEP_WINDOWS_DLL; exits 77 (skipped) when the zip has not been built.
 
 import glob
 import os
+import re
+import subprocess
 import sys
 import unittest
 import zipfile
@@ -19,11 +25,19 @@ DLL = os.environ.get("KEP_WINDOWS_DLL") or os.path.join(SOURCE, "dist", "windows
 sys.path.insert(0, os.path.join(SOURCE, "scripts"))
 import kep_reference as ref  # noqa: E402
 
-TABLE = ref.read_command_table(os.path.join(SOURCE, "src", "plugin", "command_table.inc"))
+TABLE_PATH = os.path.join(SOURCE, "src", "plugin", "command_table.inc")
+TABLE = ref.read_command_table(TABLE_PATH)
+with open(TABLE_PATH, encoding="utf-8") as inc:
+    TABLE_TEXT = inc.read()
+STRINGS = {int(n): text for n, text in re.findall(r'^KEP_COMMAND\((\d+), "(.*)"\)$', TABLE_TEXT,
+                                                  re.M)}
+EXPORTS = sorted([text.split("%")[2] for text in STRINGS.values()] +
+                 re.findall(r"^KEP_EXTRA_EXPORT\((\w+)\)$", TABLE_TEXT, re.M))
 
 
-def utf16(text):
-    return text.encode("utf-16-le")
+def mingw(tool, *args):
+    return subprocess.run(["i686-w64-mingw32-" + tool, *args], check=True, capture_output=True,
+                          text=True).stdout
 
 
 class Package(unittest.TestCase):
@@ -53,15 +67,32 @@ class Package(unittest.TestCase):
 
     def test_dll_is_the_built_one_with_the_version_of_the_zip(self):
         with open(DLL, "rb") as built:
-            dll = built.read()
-        self.assertEqual(self.files["Compiler/plugins-user/KEPImport.dll"], dll, DLL)
+            self.assertEqual(self.files["Compiler/plugins-user/KEPImport.dll"], built.read(), DLL)
         self.assertTrue(ZIP.endswith("KEPImport-%s.zip" % VERSION))
+        resources = mingw("windres", "-i", DLL, "-O", "rc")
         for key in ("FileVersion", "ProductVersion"):
-            # A version-resource string: key, padding to a 4-byte boundary, value.
-            at = dll.find(utf16(key + "\0"))
-            self.assertGreater(at, 0, key)
-            value = dll[at + len(utf16(key + "\0")):][:64].lstrip(b"\0")
-            self.assertTrue(value.startswith(utf16(VERSION + "\0")), key)
+            self.assertIn('VALUE "%s", "%s"' % (key, VERSION), resources)
+        strings = re.findall(r'^  (\d+), "(.*)"$', resources, re.M)
+        self.assertEqual({int(n): text for n, text in strings}, STRINGS)
+        languages = set(re.findall(r"^LANGUAGE (.*)$", resources, re.M))
+        self.assertEqual(languages, {"9, 1"})  # US English
+
+
+class WindowsImages(unittest.TestCase):
+    def test_dll_exports_the_table_and_both_images_import_only_system_libraries(self):
+        system = re.compile(r"(kernel32|msvcrt|user32|advapi32)\.dll", re.I)
+        # kep.exe must not import DBProCore.dll either: Windows would look for
+        # it beside the program before main, where it must never be.
+        for image, is_dll in ((os.path.join(os.path.dirname(DLL), "kep.exe"), False), (DLL, True)):
+            dump = mingw("objdump", "-p", image)
+            self.assertIn("file format pei-i386", dump)
+            flags = re.search(r"^Characteristics 0x([0-9a-f]+)", dump, re.M).group(1)
+            self.assertEqual(bool(int(flags, 16) & 0x2000), is_dll, image)
+            imports = re.findall(r"DLL Name: (\S+)", dump)
+            self.assertTrue(imports and all(system.fullmatch(name) for name in imports), imports)
+        # The DLL's exports, its dump being the loop's last.
+        table = dump.split("[Ordinal/Name Pointer] Table")[1].split("\n\n")[0]
+        self.assertEqual(sorted(re.findall(r"\] (\w+)$", table, re.M)), EXPORTS)
 
 
 if __name__ == "__main__":
