@@ -220,6 +220,10 @@ Texts RecordsOf(int object) {
     return records;
 }
 
+const simhost::MeshRecordLayout kLayouts[] = {simhost::MeshRecordLayout::Older,
+                                              simhost::MeshRecordLayout::Current,
+                                              simhost::MeshRecordLayout::Unrecognised};
+
 TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayout) {
     // Stage 0 selects the texture; stage 1 modulates 2x by the lightmap, or
     // the transparency switch marks the mesh as having none.
@@ -243,10 +247,7 @@ TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayo
         {2, true, 1, {lit + litStage, lit + litStage, unlit, lit + litStage}},
     };
     // A host whose records fit neither known layout keeps them as it made them.
-    const simhost::MeshRecordLayout layouts[] = {simhost::MeshRecordLayout::Older,
-                                                 simhost::MeshRecordLayout::Current,
-                                                 simhost::MeshRecordLayout::Unrecognised};
-    for (const simhost::MeshRecordLayout layout : layouts) {
+    for (const simhost::MeshRecordLayout layout : kLayouts) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message()
                          << "layout " << static_cast<int>(layout) << " case " << (&c - cases));
@@ -274,8 +275,8 @@ TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayo
 
 // Random group hierarchies (cycles and groups that come back to an object
 // after another was made included), surfaces with and without lightmaps,
-// every lightmap flag: each host mesh record ends byte for byte as it does
-// when every pass writes every mesh of its object.
+// every lightmap flag, each host record layout in turn: each host mesh record
+// ends byte for byte as it does when every pass writes every mesh of its object.
 TEST_F(ObjectAssemblyTest, RecordPassesLeaveEveryRecordAsPassesOverEveryMeshDo) {
     std::mt19937 random(20261206);
     auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -296,6 +297,7 @@ TEST_F(ObjectAssemblyTest, RecordPassesLeaveEveryRecordAsPassesOverEveryMeshDo) 
         std::vector<std::vector<uint8_t>> records[2];
         for (int every = 0; every < 2; ++every) {
             ResetPluginAndHost();
+            simhost::SetMeshRecordLayout(kLayouts[round % 3]);
             g_plugin.build.recordEveryMesh = every == 1;
             ASSERT_EQ(Load(map, flag), 1) << LastErrorText();
             for (const int number : simhost::ObjectNumbers()) {
