@@ -49,10 +49,6 @@ ScopedWorkingDir::~ScopedWorkingDir() {
     fs::current_path(m_previous, ignored);
 }
 
-void PutBytesInMemblock(int number, const kepw::Bytes& bytes) {
-    ASSERT_TRUE(kepsession::PutInMemblock(number, bytes)) << "the host made no memblock " << number;
-}
-
 int32_t LoadFromMemblock(const kepw::Bytes& bytes, int32_t lightmapFlag) {
     const int32_t result = kepsession::LoadBytes(bytes, lightmapFlag, kMapMemblock) ? 1 : 0;
     ExpectLoadedMapsConsistent();
@@ -72,14 +68,6 @@ void WriteImageFile(const std::string& path, uint32_t colour) {
 
 KEP_Map* CurrentMap() {
     return kepsession::CurrentMap();
-}
-
-KEP_Group* GroupNumbered(const KEP_Map& map, int32_t number) {
-    for (int32_t i = 0; i < map.groups.Count(); ++i) {
-        KEP_Group* group = map.groups.At(i);
-        if (group->groupNumber == number) return group;
-    }
-    return nullptr;
 }
 
 bool NoLeaksSoFar() {

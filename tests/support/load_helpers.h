@@ -38,9 +38,6 @@ class ScopedWorkingDir {
 };
 
 constexpr int kMapMemblock = 7; // where the map tests put their maps
-// Makes host memblock `number` holding the bytes (none for no bytes), then
-// forgets the host calls that took, so that a test sees only those of the load.
-void PutBytesInMemblock(int number, const kepw::Bytes& bytes);
 // Both loads check every loaded map against the host afterwards
 // (map_invariants.h), whatever the result.
 // "MAKE KEP FROM MEMBLOCK" of the bytes.
@@ -51,8 +48,6 @@ int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes);
 void WriteImageFile(const std::string& path, uint32_t colour = 0xff336699u);
 
 KEP_Map* CurrentMap();
-// The group with that number, found by walking the list; null if none.
-KEP_Group* GroupNumbered(const KEP_Map& map, int32_t number);
 
 // False only when LeakSanitizer is in the build and finds a leak at this moment.
 bool NoLeaksSoFar();

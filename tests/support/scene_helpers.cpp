@@ -59,10 +59,13 @@ std::string CallsAmong(const std::set<std::string>& names) {
 }
 
 std::string GroupRecord(int32_t number) {
-    const KEP_Group* group = CurrentMap() ? GroupNumbered(*CurrentMap(), number) : nullptr;
-    if (!group) return "no group " + std::to_string(number);
-    return std::to_string(group->build.object) + " " + std::to_string(group->build.ownsObject) +
-           " " + std::to_string(group->build.firstLimb);
+    for (int32_t i = 0; CurrentMap() && i < CurrentMap()->groups.Count(); ++i) {
+        const KEP_Group* g = CurrentMap()->groups.At(i);
+        if (g->groupNumber == number)
+            return std::to_string(g->build.object) + " " + std::to_string(g->build.ownsObject) +
+                   " " + std::to_string(g->build.firstLimb);
+    }
+    return "no group " + std::to_string(number);
 }
 
 bool ScratchLeft() {
