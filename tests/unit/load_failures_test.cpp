@@ -67,12 +67,9 @@ kepw::Map ChainMap(int32_t count) {
 
 // Every way a load can fail, and hostile maps: counts claiming more than the
 // data holds, lightmap sides whose product overflows (even 64 bits, times 4),
-// and shapes that could exhaust the stack (deep chains, parent cycles), which
-// build. Each row loads beside a map loaded before. Its outcome: the message,
-// or for a map that builds "N objects, M smoothings" ("built" for any), then
-// the images the load made. No load asks the host for more memory than its
-// data holds or leaves a scratch number; a built map has every group built;
-// clearing leaves no image.
+// shapes that could exhaust the stack. Each row loads beside a map loaded
+// before; its outcome is the message or what a built map made, then the images
+// made and the lightmap scratch memory asked for, never more than the data.
 TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     const kepw::Bytes empty = kepw::Write(kepw::Map{});
     const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
@@ -94,7 +91,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     };
     // The small map changed; without the entity section (its count cut off)
     // where a further mesh or surface would read it.
-    auto changed = [&](const std::function<void(kepw::Map&)>& change) {
+    auto changed = [&](auto change) {
         kepw::Map m = SmallCompleteMap(5);
         change(m);
         kepw::Bytes bytes = kepw::Write(m);
@@ -167,20 +164,17 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         {file("bare/level.kep", complete),
          "Unable to find texture: " + dir.Path() + "/bare/t.bmp, 1/1", true},
         {file("junk/level.kep", complete), "Invalid image identifier, 1/1", true},
-        {changed([](kepw::Map& m) { m.groupCount = INT_MAX; }), "EOF, 0/0", true},
-        {changed([](kepw::Map& m) { m.visGroupCount = INT_MAX; }), "EOF, 0/0", true},
-        {changed([](kepw::Map& m) { m.lightmapCount = INT_MAX; }), "EOF, 1/1", true},
-        {changed([](kepw::Map& m) { m.meshCount = INT_MAX, m.entities.clear(); }), "EOF, 3/1",
-         true},
-        {changed([](kepw::Map& m) { m.meshes[0].surfaceCount = INT_MAX, m.entities.clear(); }),
+        {changed([](auto& m) { m.groupCount = INT_MAX; }), "EOF, 0/0", true},
+        {changed([](auto& m) { m.visGroupCount = INT_MAX; }), "EOF, 0/0", true},
+        {changed([](auto& m) { m.lightmapCount = INT_MAX; }), "EOF, 1/1", true},
+        {changed([](auto& m) { m.meshCount = INT_MAX, m.entities.clear(); }), "EOF, 3/1", true},
+        {changed([](auto& m) { m.meshes[0].surfaceCount = INT_MAX, m.entities.clear(); }),
          "EOF, 3/1", true},
-        {changed([](kepw::Map& m) { m.meshes[0].surfaces[0].vertexCount = INT_MAX; }), "EOF, 2/1",
+        {changed([](auto& m) { m.meshes[0].surfaces[0].vertexCount = INT_MAX; }), "EOF, 2/1", true},
+        {changed([](auto& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; }), "EOF, 2/1",
          true},
-        {changed([](kepw::Map& m) { m.meshes[0].surfaces[0].triangleCount = INT_MAX; }), "EOF, 2/1",
-         true},
-        {changed([](kepw::Map& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; }), "EOF, 2/1",
-         true},
-        {changed([](kepw::Map& m) { m.entityCount = INT_MAX; }), "EOF, 3/1", true},
+        {changed([](auto& m) { m.meshes[0].surfaces[0].lineCount = INT_MAX; }), "EOF, 2/1", true},
+        {changed([](auto& m) { m.entityCount = INT_MAX; }), "EOF, 3/1", true},
         {sides(INT_MAX, INT_MAX), "EOF, 0/0", true},
         {sides(1768620032, 2000512110), "EOF, 0/0", true},
         {sides(65536, 65536), "EOF, 0/0", true},

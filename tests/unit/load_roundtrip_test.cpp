@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -59,7 +58,6 @@ kepw::Map RichMap(int32_t version) {
     kepw::Surface wall = TriangleSurface("Wall.bmp", 3);
     wall.firstValue = 99;
     wall.values = {1.0f, 2.0f, 3.0f, 4.0f, 5.0f};
-    wall.vertices[0] = {{0, 1, 2}, {0, 1, -.5f}, {300, -1, 30}, {.25f, -.5f}, 0, {.75f, .75f}, 0};
     wall.triangles = {{0, 1, 5}, {-1, 2, 0}};
     wall.lines = {{2, 0}, {3, 1}};
     map.meshes.resize(4);
@@ -122,7 +120,6 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(KEP_GetLastError(), 1);
     const KEP_Map& map = *CurrentMap();
     EXPECT_EQ(map.version, version);
-    EXPECT_EQ(map.mapDirectory, mapDirectory);
 
     // The default group first, then the file's last to first. Child, mesh and
     // pivot links follow from parents, mesh and entity groups, and pivots: the
@@ -188,19 +185,12 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(Vec(walls->position), (std::vector<float>{1.5f, -2.0f, 3.0f}));
     // The surface after the dropped one is read whole.
     EXPECT_EQ(walls->surfaces.At(1)->geometry.VertexAt(2)->position[2], 4.0f);
+    // What becomes of the vertices is the surface mesh test's.
     const KEP_Surface* wall = walls->surfaces.At(0);
     EXPECT_EQ(wall->firstValue, 99);
     EXPECT_EQ(Vec(wall->values), (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f}));
-    // Normals turn round; texture u and v and lightmap v change sign.
-    const KEP_Geometry& geometry = wall->geometry;
-    const KEP_Vertex* v = geometry.VertexAt(0);
-    EXPECT_EQ(Vec(v->position), (std::vector<float>{0.0f, 1.0f, 2.0f}));
-    EXPECT_EQ(Vec(v->normal), (std::vector<float>{0.0f, -1.0f, 0.5f}));
-    EXPECT_TRUE(std::signbit(v->normal[0]));
-    EXPECT_EQ(Vec(v->colour), (Ints{300, -1, 30}));
-    EXPECT_EQ(Vec(v->texture), (std::vector<float>{-0.25f, 0.5f}));
-    EXPECT_EQ(Vec(v->lightmap), (std::vector<float>{0.75f, -0.75f}));
     // Vertex indices outside the surface's vertices give no vertex.
+    const KEP_Geometry& geometry = wall->geometry;
     Ints refs;
     const auto named = [&](int32_t index) { return geometry.VertexAt(index) ? index : -1; };
     for (int32_t i = 0; i < geometry.TriangleCount(); ++i)

@@ -21,28 +21,8 @@ using namespace scene_test;
 
 class SurfaceMeshTest : public SceneTest {
   protected:
-    // Builds one surface alone: memblock 30's size, and the header and
-    // vertices the host decoded from it into mesh 1.
-    void Build(KEP_Surface* surface, int32_t flag) {
-        KEP_BuildSurfaceMesh(surface, &m_owner, &m_group, flag, g_plugin.build, g_plugin.settings);
-        std::vector<uint8_t> bytes;
-        ASSERT_TRUE(simhost::ReadMemblock(30, &bytes));
-        m_size = bytes.size();
-        ASSERT_TRUE(simhost::FindMesh(1, &m_mesh)); // the host could decode it
-    }
-    // A surface of the test's making: one vertex, and `triangles` triangles
-    // that each name it at all three corners.
-    KEP_Vertex& OneVertexSurface(int32_t triangles) {
-        EXPECT_TRUE(m_surface.geometry.Allocate(1, triangles, 0));
-        std::fill_n(m_surface.geometry.Triangles(), triangles, KEP_Triangle());
-        return *m_surface.geometry.Vertices() = KEP_Vertex();
-    }
-
-    std::size_t m_size = 0;
-    simhost::MeshInfo m_mesh;
     KEP_Mesh m_owner;  // the surface's mesh, at 0 0 0
     KEP_Group m_group; // no object yet
-    KEP_Surface m_surface;
 };
 
 KEP_Surface* LoadedSurface(int32_t index) {
@@ -63,23 +43,34 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
     map.meshes = {MeshOf(0, {whole, OneTriangle("b.bmp", 0), OneTriangle("a.bmp", 7), broken})};
     ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
     EXPECT_FALSE(ScratchLeft());
+    // Where vertices land is the world-placement test's; here, that vertex -
+    // base + offset is rounded to float once: 2^24 - -1 + 1 is 2^24 + 2 only then.
+    LoadedSurface(0)->geometry.Vertices()[0].position[2] = 16777216.0f;
+    whole.vertices[0].position[2] = 16777216.0f;
+    g_plugin.build.buildOrigin[2] = -1.0f;
+    g_plugin.settings.mapOffset[2] = 1.0f;
     // (A, B, C) is sent as C, B, A; (C, A, B) as B, A, C.
     const int order[6] = {2, 1, 0, 1, 0, 2};
     const uint32_t diffuse[3] = {0x2c02ffu, 0xff00ffu, 0x031527u};
     for (const int32_t flag : {2, 1, 0, 3, -2})
         for (int32_t i = 0; i < 4; ++i) {
             SCOPED_TRACE(testing::Message() << "lightmap flag " << flag << ", surface " << i);
-            Build(LoadedSurface(i), flag);
+            KEP_BuildSurfaceMesh(LoadedSurface(i), &m_owner, &m_group, flag, g_plugin.build,
+                                 g_plugin.settings);
+            std::vector<uint8_t> bytes;
+            simhost::MeshInfo mesh;
+            ASSERT_TRUE(simhost::ReadMemblock(30, &bytes));
+            ASSERT_TRUE(simhost::FindMesh(1, &mesh)); // the host could decode it
             const bool lit = flag == 2 && i != 1;
             const std::size_t count = i == 0 ? 6 : i == 3 ? 0 : 3;
-            EXPECT_EQ(m_mesh.formatFlags, lit ? 0x252u : 0x152u);
-            ASSERT_EQ(m_mesh.vertices.size(), count);
-            EXPECT_EQ(m_size, 12 + count * (lit ? 44 : 36)); // 144 or 120 for one triangle
+            EXPECT_EQ(mesh.formatFlags, lit ? 0x252u : 0x152u);
+            ASSERT_EQ(mesh.vertices.size(), count);
+            EXPECT_EQ(bytes.size(), 12 + count * (lit ? 44 : 36)); // 144 or 120 for one triangle
             for (std::size_t v = 0; i == 0 && v < count; ++v) {
-                const simhost::MeshVertex& sent = m_mesh.vertices[v];
+                const simhost::MeshVertex& sent = mesh.vertices[v];
                 const kepw::Vertex& file = whole.vertices[order[v]];
                 for (int k = 0; k < 3; ++k) {
-                    EXPECT_EQ(sent.position[k], file.position[k]) << v;
+                    EXPECT_EQ(sent.position[k], file.position[k] + (k == 2 ? 2.0f : 0.0f)) << v;
                     EXPECT_EQ(sent.normal[k], -file.normal[k]) << v;
                 }
                 EXPECT_EQ(sent.diffuse, diffuse[order[v]]) << v;
@@ -91,8 +82,6 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
         }
 }
 
-// Where vertices land is the world-placement test's; here, that vertex - base +
-// offset is rounded to float once: 2^24 + 1 + 1 is 2^24 + 2 only then.
 // Generated surfaces of every kind (broken triangles, colours out of range,
 // lightmapped or not, objects and limbs, a pivot and a map offset): the bytes
 // of every mesh memblock are the same whether the plug-in fills it through its
@@ -144,22 +133,17 @@ TEST_F(SurfaceMeshTest, MemblocksFilledThroughTheirAddressHoldWhatPerValueWrites
     }
 }
 
-TEST_F(SurfaceMeshTest, VertexPositionIsRoundedToFloatOnce) {
-    OneVertexSurface(1).position[2] = 16777216.0f;
-    g_plugin.build.buildOrigin[2] = -1.0f;
-    g_plugin.settings.mapOffset[2] = 1.0f;
-    Build(&m_surface, 0);
-    EXPECT_EQ(m_mesh.vertices.at(0).position[2], 16777218.0f);
-}
-
 TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
     simhost::SetCallLog(simhost::CallLog::kFull);
     // 16,268,816 lightmapped triangles need 12 + 132 bytes each: just past
     // what a signed 32-bit memblock size holds.
-    OneVertexSurface(16268816);
+    KEP_Surface surface; // each triangle names the one vertex at all three corners
+    ASSERT_TRUE(surface.geometry.Allocate(1, 16268816, 0));
+    std::fill_n(surface.geometry.Triangles(), 16268816, KEP_Triangle());
+    *surface.geometry.Vertices() = KEP_Vertex();
     simhost::ClearCalls();
     try {
-        KEP_BuildSurfaceMesh(&m_surface, &m_owner, &m_group, 2, g_plugin.build, g_plugin.settings);
+        KEP_BuildSurfaceMesh(&surface, &m_owner, &m_group, 2, g_plugin.build, g_plugin.settings);
         ADD_FAILURE() << "no error";
     } catch (const CError& error) {
         EXPECT_EQ(std::string(error.message), "Insufficient memory");

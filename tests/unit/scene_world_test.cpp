@@ -17,7 +17,6 @@ class WorldPlacementTest : public SceneTest {};
 struct V3 {
     double x, y, z;
     V3 operator+(V3 b) const { return {x + b.x, y + b.y, z + b.z}; }
-    V3 operator-(V3 b) const { return {x - b.x, y - b.y, z - b.z}; }
     std::array<float, 3> F() const { return {float(x), float(y), float(z)}; }
 };
 
