@@ -1,10 +1,14 @@
-// CList cursor rules and Cstring text handling: every map record and every
-// text read from a map goes through these two types.
+// CList cursor rules, Cstring text handling and CFile's reading in pieces:
+// every map record, every text and every value read from a file goes
+// through these types.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 
+#include "core/CFile.h"
 #include "core/CList.h"
 #include "core/Cstring.h"
 #include "core/memory.h"
@@ -111,6 +115,32 @@ TEST(Cstring, ChangesSurviveTheirOwnTextAndRefuseWhatIsNoText) {
     EXPECT_TRUE(s.Empty());
     EXPECT_STREQ(s.CStr(), "");
     EXPECT_STREQ(copy.CStr(), "z{\xe9\xff@`");
+}
+
+// A file is read through a window of one piece: a value may straddle the
+// window's edge at any of its bytes, and must read as the same bytes do.
+TEST(CFilePieces, ValuesStraddlingAPieceEdgeReadAsTheirBytes) {
+    std::string bytes(2 * CFile::kPieceBytes + 9, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 37 + i / 256);
+    const std::string path = testing::TempDir() + "pieces.bin";
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(out);
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    for (int32_t shift = 0; shift < 4; ++shift) {
+        CFile file;
+        ASSERT_TRUE(file.Open(path.c_str()));
+        char skipped[4];
+        file.ReadBytes(skipped, shift);
+        while (file.Remaining() >= 4) {
+            const int32_t at = file.Position();
+            int32_t expected;
+            std::memcpy(&expected, bytes.data() + at, 4);
+            ASSERT_EQ(file.ReadInt(), expected) << "shift " << shift << ", byte " << at;
+        }
+    }
+    std::remove(path.c_str());
 }
 
 } // namespace
