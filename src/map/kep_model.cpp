@@ -81,10 +81,6 @@ void KEP_ReleaseGeometry(KEP_Map* map) {
     }
 }
 
-void KEP_ParseProperties(const Cstring& text, KEP_Properties& into) {
-    KEP_ParseProperties(text, into, [](const std::string&, const std::string&) {});
-}
-
 std::string KEP_UpperCase(std::string text) {
     for (char& c : text)
         c = KepUpperAscii(c);

@@ -228,11 +228,11 @@ void KEP_ReleaseGeometry(KEP_Map* map);
 KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber);
 
 // Turns a record's property text into properties; calls `onLine` with the
-// key and value buffers of every finished line (entities look at CLASSNAME
-// and AMBIENT there). Throws CError when memory is short.
+// key and value buffers of every finished line and whether it had an "="
+// (entities look at CLASSNAME and AMBIENT there, the tools at lines without
+// "="). Throws CError when memory is short.
 template <class OnLine>
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine);
-void KEP_ParseProperties(const Cstring& text, KEP_Properties& into);
 
 // The text with the ASCII letters a to z turned to upper case, as names and
 // keys are compared in a map: without regard to case.

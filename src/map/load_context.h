@@ -72,6 +72,11 @@ struct KEP_LoadContext {
 void KEP_NoteOddity(const KEP_LoadContext& load, const std::string& within,
                     const std::string& text);
 
-// Notes every line of a record's property text that has something but no
-// "=" (it becomes a key with an empty value). Does nothing without a sink.
-void KEP_NoteBarePropertyLines(const KEP_LoadContext& load, const Cstring& text);
+// The property parser's line callback for the tools: notes each line of a
+// record's property text that has something but no "=" (it becomes a key
+// with an empty value). Does nothing without a sink.
+struct KEP_BarePropertyLines {
+    const KEP_LoadContext& load;
+    int32_t line = 0;
+    void operator()(const std::string& key, const std::string& value, bool hasEquals);
+};

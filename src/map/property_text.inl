@@ -15,7 +15,7 @@ void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLin
     bool inValue = false;
     auto endLine = [&] {
         if (!key.empty()) KEP_AddProperty(into, key, value);
-        onLine(key, value);
+        onLine(key, value, inValue);
         key.clear();
         value.clear();
         inValue = false;

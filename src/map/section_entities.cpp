@@ -50,10 +50,10 @@ void KEP_DoEntities(KEP_LoadContext& load) {
         for (int axis = 0; axis < 3; ++axis)
             entity->position[axis] = reader.ReadFloat() + load.settings.mapOffset[axis];
         KEP_Entity* added = KepHandOver(map->entities, entity);
-        KEP_NoteBarePropertyLines(load, text);
-
+        KEP_BarePropertyLines bareLines{load};
         KEP_ParseProperties(text, added->properties,
-                            [&](const std::string& key, const std::string& value) {
+                            [&](const std::string& key, const std::string& value, bool hasEquals) {
+                                bareLines(key, value, hasEquals);
                                 const std::string upperKey = KEP_UpperCase(key);
                                 if (upperKey == "CLASSNAME") {
                                     if (KEP_UpperCase(value) != "PIVOT") return;

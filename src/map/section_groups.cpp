@@ -28,8 +28,7 @@ void KEP_DoGroups(KEP_LoadContext& load) {
             throw;
         }
         KEP_Group* added = group.release();
-        KEP_ParseProperties(text, added->properties);
-        KEP_NoteBarePropertyLines(load, text);
+        KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{load});
     }
 
     // Parents are linked once every group is known, in list order, so each

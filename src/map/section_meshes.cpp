@@ -119,8 +119,7 @@ void KEP_DoMeshes(KEP_LoadContext& load) {
         // failure never leaves a group pointing at a freed mesh.
         KEP_Mesh* added = KepHandOver(map->meshes, mesh);
         if (group) group->meshes.Add(added);
-        KEP_ParseProperties(text, added->properties);
-        KEP_NoteBarePropertyLines(load, text);
+        KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{load});
         KEP_DoSurfaces(load, added);
     }
 }
