@@ -58,16 +58,6 @@ std::string CallsAmong(const std::set<std::string>& names) {
     return texts;
 }
 
-std::string GroupRecord(int32_t number) {
-    for (int32_t i = 0; CurrentMap() && i < CurrentMap()->groups.Count(); ++i) {
-        const KEP_Group* g = CurrentMap()->groups.At(i);
-        if (g->groupNumber == number)
-            return std::to_string(g->build.object) + " " + std::to_string(g->build.ownsObject) +
-                   " " + std::to_string(g->build.firstLimb);
-    }
-    return "no group " + std::to_string(number);
-}
-
 bool ScratchLeft() {
     const std::vector<int> memblocks = simhost::MemblockNumbers();
     const std::vector<int> meshes = simhost::MeshNumbers();

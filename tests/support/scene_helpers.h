@@ -37,8 +37,6 @@ kepw::Entity Pivot(int32_t group, float x, float y, float z);
 
 // Text() of the recorded calls with these names, in call order, space-separated.
 std::string CallsAmong(const std::set<std::string>& names);
-// "object ownsObject firstLimb" of the current map's group with that number.
-std::string GroupRecord(int32_t number);
 // True when memblock 30 or mesh 1, the builder's scratch numbers, exist.
 bool ScratchLeft();
 

@@ -65,11 +65,12 @@ kepw::Map ChainMap(int32_t count) {
     return map;
 }
 
-// Every way a load can fail, and hostile maps: counts claiming more than the
-// data holds, lightmap sides whose product overflows (even 64 bits, times 4),
-// shapes that could exhaust the stack. Each row loads beside a map loaded
-// before; its outcome is the message or what a built map made, then the images
-// made and the lightmap scratch memory asked for, never more than the data.
+// Every way a load can fail (a map cut short is the cutting test's), and
+// hostile maps: counts claiming more than the data holds, lightmap sides whose
+// product overflows (even 64 bits, times 4), shapes that could exhaust the
+// stack. Each row loads beside a map loaded before; its outcome is the message
+// or what a built map made, then the images made and the lightmap scratch
+// memory asked for, never more than the data.
 TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     const kepw::Bytes empty = kepw::Write(kepw::Map{});
     const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
@@ -155,12 +156,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
          false},
         {[] { return KEP_MakeKEPFromMemblock(9, 0); }, "Invalid Memblock identifier: 9, 0/0",
          false},
-        {file("e.kep", {}), "EOF, 0/0", false},
-        {file("e.kep", kepw::Truncate(empty, 3)), "EOF, 0/0", false},
-        {memblock(kepw::Truncate(empty, 1)), "EOF, 0/0", false},
         {file("e.kep", kepw::WithVersion(empty, 3)), "Unsupported Version, 0/0", false},
-        {memblock(kepw::WithVersion(empty, 6)), "Unsupported Version, 0/0", false},
-        {memblock(kepw::Truncate(empty, 10)), "EOF, 0/0", true},
         {file("bare/level.kep", complete),
          "Unable to find texture: " + dir.Path() + "/bare/t.bmp, 1/1", true},
         {file("junk/level.kep", complete), "Invalid image identifier, 1/1", true},
@@ -179,10 +175,8 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         {sides(1768620032, 2000512110), "EOF, 0/0", true},
         {sides(65536, 65536), "EOF, 0/0", true},
         {sides(0x40000000, 4), "EOF, 0/0", true},
-        {sides(INT_MAX, 2), "EOF, 0/0", true},
         {sides(3, INT_MAX), "EOF, 0/0", true},
         {sides(7, 1), "EOF, 0/0", true},
-        {sides(2, 3), "EOF, 1/1", true},
         {sides(6, 1), "EOF, 1/1", true},
         {changed(chain), "1 objects, 199999 smoothings, 1/0", true},
         {changed(cycle), "1 objects, 6 smoothings, 1/0", true},
