@@ -243,6 +243,47 @@ std::string Slashed(const fs::path& path) {
     return text;
 }
 
+// Every command with a number n that can find nothing: the call, what it
+// gives back then, and its message then ("" when that is no failure).
+const char* const kNumberedCommands =
+    "KEP_Count n = 0|Invalid component type; KEP_SurfaceCount n = 0|Invalid mesh index; "
+    "KEP_SurfaceTexture n 0 = -1|Invalid mesh index; KEP_SurfaceTexture 0 n = -1|Invalid surface "
+    "index; KEP_TextureName n $|Invalid texture index; KEPCPP_TextureName @ n = 0|Invalid texture "
+    "index; KEP_TextureID n = 0|Invalid texture index; KEP_Texture n = 0|Invalid texture index; "
+    "KEP_TextureCreate 'x' n = -1|Invalid image media identifier; KEP_TextureMesh 0 0 n = "
+    "0|Invalid "
+    "texture index; KEP_TextureMesh n 0 0 = 0|Invalid mesh index; KEP_TextureMesh 0 n 0 = "
+    "0|Invalid surface index; KEP_EntityX n ~ 0.0|Invalid entity index; KEP_EntityY n ~ "
+    "0.0|Invalid entity index; KEP_EntityZ n ~ 0.0|Invalid entity index; KEP_PivotID n = "
+    "-1|Invalid entity index; KEP_GetMeshIndex n = -1|; KEP_Flags 0 n = 0|Invalid component "
+    "index; KEP_PropertyCount 2 n = 0|Invalid component index; KEP_Property n 0 0 0 $|Invalid "
+    "component type; KEP_Property 2 n 0 0 $|Invalid property type; KEP_Property 6 0 n 0 $|Invalid "
+    "component index; KEP_Property 2 0 0 n $|Invalid property index; KEP_PropertyByKey 3 n 'k' "
+    "$|Invalid component index; KEPCPP_Property @ 2 0 0 n = 0|Invalid property index; "
+    "KEPCPP_PropertyByKey @ n 0 'k' = 0|Invalid component type; KEP_Move n 1.0 1.0 1.0|Invalid "
+    "pivot index; KEP_Position n 1.0 1.0 1.0|Invalid pivot index; KEP_Angle n 1.0 1.0 1.0|Invalid "
+    "pivot index; KEP_Rotate n 1.0 1.0 1.0|Invalid pivot index; KEP_Show n|Invalid pivot index; "
+    "KEP_Hide n|Invalid pivot index; KEP_ObjectToGroup n = -1|; KEP_GroupToObject n = 0|; "
+    "KEP_GroupToPivot n = -1|; KEP_PivotToGroup n = -1|; KEP_MeshToGroup n = -1|; "
+    "KEP_EntityToGroup n = -1|";
+
+// Each of those commands with the number, each after a command that leaves no
+// error, then its message: `failure`, or the table's when that is null.
+std::string Numbered(const std::string& number, const char* failure) {
+    std::istringstream in(kNumberedCommands);
+    std::string rows;
+    for (std::string call, message; std::getline(in >> std::ws, call, '|');) {
+        std::getline(in, message, ';');
+        for (std::size_t at; (at = call.find(" n")) != std::string::npos;)
+            call.replace(at, 2, " " + number);
+        if (failure) message = failure;
+        rows +=
+            "KEP_BlendMode 8; " + call + "; " +
+            (message.empty() ? "KEP_GetLastError = 1;" : "KEP_GetLastErrorText $ " + message + ";");
+    }
+    return rows;
+}
+
 // Rows asking whether each of the numbers first..last exists.
 std::string Exist(const char* query, int first, int last, int exists) {
     std::string rows;
@@ -261,10 +302,21 @@ std::vector<Scenario> Scenarios(Session& kep, const Places& at) {
              kep.Rows("KEP_GetLastError = 0; KEP_GetLastErrorText 0 = 0; KEP_Version $ KEP map "
                       "importer for DarkBASIC Professional; KEP_GetLastError = 1");
          }},
-        {"KEP BREAK outside a debugger returns and keeps the error state",
+        {"KEP BREAK outside a debugger returns; which settings keep the error state",
          [&] {
-             kep.Rows("KEP_Count 0 = 0; KEP_Break; KEP_GetLastError = 0; "
-                      "KEP_GetLastErrorText $ No current map");
+             kep.Rows("KEP_Count 0 = 0; KEP_Break; KEP_SetAmbient 0; KEP_MediaIncluded 0; "
+                      "KEP_GetLastError = 0; KEP_GetLastErrorText $ No current map");
+             for (const char* resets : {"KEP_InitialObject 1000", "KEP_InitialImage 1000",
+                                        "KEP_BlendMode 8", "KEP_MapOffset 0.0 0.0 0.0"})
+                 kep.Rows(std::string("KEP_Count 0 = 0; ") + resets + "; KEP_GetLastError = 1");
+         }},
+        {"Without a map every command fails neutrally",
+         [&] {
+             kep.Rows(Numbered("0", "No current map") +
+                      "KEP_ShowMap; KEP_GetLastErrorText $ No current map; KEP_BlendMode 8; "
+                      "KEP_HideMap; KEP_GetLastErrorText $ No current map; KEP_BlendMode 8; "
+                      "KEP_Clear; KEP_GetLastErrorText $ No current map; KEP_GetCurrentMap = -1; "
+                      "KEP_GetLastError = 1");
          }},
         {"LOAD KEP of the sample map by a relative path with backslashes, lightmaps on",
          [&] {
@@ -316,15 +368,17 @@ std::vector<Scenario> Scenarios(Session& kep, const Places& at) {
                       Exist("ImageExists", 1000, 1003, 0) +
                       "ObjectExists 1003 = 1; KEP_Count 7 = 1");
          }},
-        {"A map with two lightmaps makes and frees their images",
+        {"A map with two lightmaps makes and frees their images; bad numbers fail neutrally",
          [&] {
              fs::current_path(at.scratch);
              kepw::WriteFile(at.scratch + "/t.bmp", ReadBytes(at.sample + "/crate.bmp"));
              kepw::WriteFile(at.scratch + "/lit.kep", kepw::Write(LitMap(2)));
              kep.Rows("KEP_InitialImage 2000; KEP_Load '" + at.scratch +
                       "/lit.kep' 2 = 1; KEP_Count 5 = 2; KEP_Count 8 = 1;" +
-                      Exist("ImageExists", 2000, 2002, 1) + "KEP_Clear;" +
-                      Exist("ImageExists", 2000, 2002, 0));
+                      Exist("ImageExists", 2000, 2002, 1));
+             for (const char* bad : {"-1", "9", "-2147483648", "2147483647"})
+                 kep.Rows(Numbered(bad, nullptr));
+             kep.Rows("KEP_Clear;" + Exist("ImageExists", 2000, 2002, 0));
          }},
         {"Broken maps fail with their own messages",
          [&] {

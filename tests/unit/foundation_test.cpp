@@ -11,7 +11,6 @@
 #include "core/CFile.h"
 #include "core/CList.h"
 #include "core/Cstring.h"
-#include "core/memory.h"
 
 namespace {
 
@@ -65,33 +64,6 @@ TEST(CListCursor, FollowsTheRulesOfASinglyLinkedListWithACurrentNode) {
         EXPECT_EQ(state, c[1]) << c[0];
         EXPECT_EQ(current, list.At(list.GetCurrentIndex())) << c[0];
     }
-}
-
-// A record that counts its own ends.
-struct Counted {
-    static inline int ended = 0;
-    ~Counted() { ++ended; }
-};
-
-TEST(COwningList, DeletesWhatLeavesItExceptWhatItHandsBack) {
-    Counted::ended = 0;
-    Counted* kept = nullptr;
-    {
-        COwningList<Counted> list;
-        for (int i = 0; i < 4; ++i)
-            list.Add(KEP_NEW(Counted, KEP_UNIT_MAP));
-        list.SetCurrent(1);
-        EXPECT_TRUE(list.Remove());
-        EXPECT_EQ(Counted::ended, 1);
-        kept = list.Release(); // the old third item, now second
-        EXPECT_EQ(Counted::ended, 1);
-        list.SetCurrent(-1);
-        EXPECT_EQ(list.Release(), nullptr);
-        EXPECT_FALSE(list.Remove());
-    } // the other two go with the list
-    EXPECT_EQ(Counted::ended, 3);
-    KEP_DELETE(kept);
-    EXPECT_EQ(Counted::ended, 4);
 }
 
 TEST(Cstring, ChangesSurviveTheirOwnTextAndRefuseWhatIsNoText) {
