@@ -117,7 +117,6 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
         ASSERT_TRUE(simhost::ReadMemblock(kMapMemblock, &after));
         EXPECT_EQ(after, bytes);
     }
-    EXPECT_EQ(KEP_GetLastError(), 1);
     const KEP_Map& map = *CurrentMap();
     EXPECT_EQ(map.version, version);
 
@@ -176,8 +175,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
                        "LoadEx(" + mapDirectory + "tex/floor.png,503)"}));
 
     const KEP_Mesh* walls = map.meshes.At(0);
-    EXPECT_EQ(walls->flags, 5);
-    EXPECT_EQ(Vec(walls->position), (std::vector<float>{1.5f, -2.0f, 3.0f}));
+    EXPECT_EQ(walls->flags, 5); // its position is the world-placement test's
     // The surface after the dropped one is read whole.
     EXPECT_EQ(walls->surfaces.At(1)->geometry.VertexAt(2)->position[2], 4.0f);
     // What becomes of the vertices is the surface mesh test's.
