@@ -1,20 +1,25 @@
-// Map bytes from the fuzzer through both loading commands, beside a map loaded
-// before them that a failed load must leave as it was; clearing every map must
-// then leave the host as it was.
+// Map bytes from the fuzzer through both loading commands, beside the sample
+// map loaded before them; clearing every map must then leave the host empty.
 #include <cstddef>
 #include <cstdint>
 
 #include "fuzz_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    using namespace fuzz;
-    const ScratchInput scratch;
-    const std::vector<uint8_t>& earlier = SmallMaps()[5]; // version 5, one mesh
-    if (LoadBytes(earlier.data(), earlier.size(), false, 2) != 1) Fail("the earlier map failed");
-    // The file load builds lightmaps and adds the ambient colour; the memblock
-    // load builds without them.
-    LoadBytes(data, size, true, 2);
-    LoadBytes(data, size, false, 0);
-    ClearEveryMapAndCheckHost();
+namespace {
+
+int OneInput(const uint8_t* data, std::size_t size) {
+    const ScopedWorkingDir here(fuzz::Scratch().Path());
+    fuzz::StartInput();
+    if (LoadFromMemblock(fuzz::SampleMap()) != 1) std::abort();
+    // Lightmaps built from the memblock; the file load builds without them.
+    LoadFromMemblock(kepw::Bytes(data, data + size), 2);
+    LoadFromFile("input.kep", kepw::Bytes(data, data + size));
+    fuzz::ClearEveryMap();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return fuzz::Main(argc, argv, OneInput);
 }
