@@ -99,85 +99,42 @@ template <auto Command> void Any(Commands& c) {
     c.Call(Command);
 }
 
-// Loads past eight only slow an input down.
-void Load(Commands& c, int32_t (*load)(Commands&)) {
+// A load of the sample map or fuzzer bytes, from a file or a memblock, or of a
+// drawn name or memblock; loads past eight only slow an input down.
+void Load(Commands& c) {
     if (++c.loads > 8) return;
-    load(c);
+    const int32_t flag = c.Draw<int32_t>();
+    const int how = c.in.ConsumeIntegralInRange(0, 3);
+    if (how == 0) KEP_Load(c.Draw<const char*>(), flag);
+    if (how == 1) KEP_MakeKEPFromMemblock(c.Draw<int32_t>(), flag);
+    if (how < 2) return;
+    const kepw::Bytes bytes = c.in.ConsumeBool()
+                                  ? fuzz::SampleMap()
+                                  : c.in.ConsumeBytes<uint8_t>(c.in.ConsumeIntegralInRange(0, 600));
+    if (how == 2 && kepw::WriteFile("input.kep", bytes))
+        kepsession::LoadFile("input.kep", flag);
+    else
+        kepsession::LoadBytes(bytes, flag, kMapMemblock);
 }
 
 using Step = void (*)(Commands&);
+// One line per command would make the list four times as long.
+// clang-format off
 const Step kSteps[] = {
-    [](Commands& c) { // the sample map or fuzzer bytes, from a file or a memblock
-        Load(c, [](Commands& c) {
-            const kepw::Bytes bytes =
-                c.in.ConsumeBool()
-                    ? fuzz::SampleMap()
-                    : c.in.ConsumeBytes<uint8_t>(c.in.ConsumeIntegralInRange(0, 600));
-            const int32_t flag = c.Draw<int32_t>();
-            return int32_t{c.in.ConsumeBool() && kepw::WriteFile("input.kep", bytes)
-                               ? kepsession::LoadFile("input.kep", flag)
-                               : kepsession::LoadBytes(bytes, flag, kMapMemblock)};
-        });
-    },
-    [](Commands& c) {
-        Load(c, [](Commands& c) { return KEP_Load(c.Draw<const char*>(), c.Draw<int32_t>()); });
-    },
-    [](Commands& c) {
-        Load(c, [](Commands& c) {
-            return KEP_MakeKEPFromMemblock(c.Draw<int32_t>(), c.Draw<int32_t>());
-        });
-    },
-    Buffer<KEP_TextureName, KEPCPP_TextureName>,
-    Buffer<KEP_Property, KEPCPP_Property>,
-    Buffer<KEP_PropertyByKey, KEPCPP_PropertyByKey>,
-    Any<Constructor>,
-    Any<Destructor>,
-    Any<KEP_Clear>,
-    Any<KEP_SetCurrentMap>,
-    Any<KEP_GetCurrentMap>,
-    Any<KEP_ShowMap>,
-    Any<KEP_HideMap>,
-    Any<KEP_InitialObject>,
-    Any<KEP_InitialImage>,
-    Any<KEP_BlendMode>,
-    Any<KEP_MediaIncluded>,
-    Any<KEP_MapOffset>,
-    Any<KEP_SetAmbient>,
-    Any<KEP_GetLastError>,
-    Any<KEP_GetLastErrorText>,
-    Any<KEP_Version>,
-    Any<KEP_Count>,
-    Any<KEP_SurfaceCount>,
-    Any<KEP_SurfaceTexture>,
-    Any<KEP_TextureName>,
-    Any<KEP_TextureID>,
-    Any<KEP_Texture>,
-    Any<KEP_TextureCreate>,
-    Any<KEP_TextureMesh>,
-    Any<KEP_EntityX>,
-    Any<KEP_EntityY>,
-    Any<KEP_EntityZ>,
-    Any<KEP_PivotID>,
-    Any<KEP_GetMeshIndex>,
-    Any<KEP_Flags>,
-    Any<KEP_PropertyCount>,
-    Any<KEP_Property>,
-    Any<KEP_PropertyByKey>,
-    Any<KEP_Move>,
-    Any<KEP_Position>,
-    Any<KEP_Angle>,
-    Any<KEP_Rotate>,
-    Any<KEP_Show>,
-    Any<KEP_Hide>,
-    Any<KEP_ObjectToGroup>,
-    Any<KEP_GroupToObject>,
-    Any<KEP_GroupToPivot>,
-    Any<KEP_PivotToGroup>,
-    Any<KEP_MeshToGroup>,
-    Any<KEP_EntityToGroup>,
-    Any<GetNumDependencies>,
-    Any<GetDependencyID>,
-};
+    Load, Buffer<KEP_TextureName, KEPCPP_TextureName>, Buffer<KEP_Property, KEPCPP_Property>,
+    Buffer<KEP_PropertyByKey, KEPCPP_PropertyByKey>, Any<Constructor>, Any<Destructor>,
+    Any<KEP_Clear>, Any<KEP_SetCurrentMap>, Any<KEP_GetCurrentMap>, Any<KEP_ShowMap>,
+    Any<KEP_HideMap>, Any<KEP_InitialObject>, Any<KEP_InitialImage>, Any<KEP_BlendMode>,
+    Any<KEP_MediaIncluded>, Any<KEP_MapOffset>, Any<KEP_SetAmbient>, Any<KEP_GetLastError>,
+    Any<KEP_GetLastErrorText>, Any<KEP_Version>, Any<KEP_Count>, Any<KEP_SurfaceCount>,
+    Any<KEP_SurfaceTexture>, Any<KEP_TextureName>, Any<KEP_TextureID>, Any<KEP_Texture>,
+    Any<KEP_TextureCreate>, Any<KEP_TextureMesh>, Any<KEP_EntityX>, Any<KEP_EntityY>,
+    Any<KEP_EntityZ>, Any<KEP_PivotID>, Any<KEP_GetMeshIndex>, Any<KEP_Flags>,
+    Any<KEP_PropertyCount>, Any<KEP_Property>, Any<KEP_PropertyByKey>, Any<KEP_Move>,
+    Any<KEP_Position>, Any<KEP_Angle>, Any<KEP_Rotate>, Any<KEP_Show>, Any<KEP_Hide>,
+    Any<KEP_ObjectToGroup>, Any<KEP_GroupToObject>, Any<KEP_GroupToPivot>, Any<KEP_PivotToGroup>,
+    Any<KEP_MeshToGroup>, Any<KEP_EntityToGroup>, Any<GetNumDependencies>, Any<GetDependencyID>};
+// clang-format on
 
 int OneInput(const uint8_t* data, std::size_t size) {
     const ScopedWorkingDir here(fuzz::Scratch().Path());
