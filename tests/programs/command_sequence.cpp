@@ -1,0 +1,381 @@
+// One list of script commands, two hosts: this program turns the list into a
+// DarkBASIC Professional program that records every answer to a file (run
+// in the real runtime), and runs the same list against a plug-in beside the
+// stand-in host, printing the answers the same way. The real-host test
+// compares the two line for line.
+//
+//   command_sequence dba <sequence> <answers file>                 (the program, to stdout)
+//   command_sequence run <sequence> <plug-in> <host directory>     (the answers, to stdout)
+//
+// The run works in the current directory, as the program does.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "outside_host.h"
+
+#define HOST_CDECL __attribute__((cdecl))
+
+namespace {
+
+// A row of the command table: the script's name, whether it returns a value,
+// the result type and the argument types ('L' integer, 'D' word, 'F' float,
+// 'S' string).
+struct Command {
+    std::string name;
+    std::string exportName;
+    char result = 0; // 0 for a statement
+    std::string arguments;
+};
+
+std::vector<Command> CommandTable() {
+    std::vector<Command> table;
+    auto add = [&table](const char* row) {
+        // "NAME[%TYPES%Export%..." or "NAME%TYPES%Export%..."
+        const std::string text = row;
+        const std::size_t first = text.find('%');
+        const std::size_t second = text.find('%', first + 1);
+        const std::size_t third = text.find('%', second + 1);
+        Command command;
+        command.name = text.substr(0, first);
+        std::string types = text.substr(first + 1, second - first - 1);
+        command.exportName = text.substr(second + 1, third - second - 1);
+        if (!command.name.empty() && command.name.back() == '[') {
+            command.name.pop_back();
+            command.result = types[0];
+            types.erase(0, 1);
+        }
+        command.arguments = types == "0" ? "" : types;
+        table.push_back(command);
+    };
+#define KEP_COMMAND(id, row) add(row);
+#define KEP_EXTRA_EXPORT(name)
+#include "plugin/command_table.inc"
+#undef KEP_COMMAND
+#undef KEP_EXTRA_EXPORT
+    return table;
+}
+
+// One line of the sequence: a host step or a command with its arguments as
+// the script writes them.
+struct Step {
+    int line = 0;
+    std::string text;          // as written
+    const Command* command = nullptr;
+    std::vector<std::string> arguments;
+    std::string hostStep;      // "@memblock" and so on; empty for a command
+};
+
+std::vector<std::string> SplitArguments(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string part;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts.push_back(part);
+    for (std::string& p : parts) {
+        p.erase(0, p.find_first_not_of(' '));
+        p.erase(p.find_last_not_of(' ') + 1);
+    }
+    if (parts.size() == 1 && parts[0].empty()) parts.clear();
+    return parts;
+}
+
+std::vector<Step> ReadSequence(const std::string& path, const std::vector<Command>& table) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::vector<Step> steps;
+    std::string text;
+    for (int line = 1; std::getline(in, text); ++line) {
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (text.empty() || text[0] == '#') continue;
+        Step step;
+        step.line = line;
+        step.text = text;
+        if (text[0] == '@') {
+            std::istringstream words(text);
+            words >> step.hostStep;
+            for (std::string word; words >> word;)
+                step.arguments.push_back(word);
+            steps.push_back(step);
+            continue;
+        }
+        // The longest command name the line starts with.
+        for (const Command& command : table) {
+            const std::string& name = command.name;
+            if (text.compare(0, name.size(), name) != 0) continue;
+            const char next = text.size() > name.size() ? text[name.size()] : '\0';
+            if (next != '\0' && next != ' ' && next != '(') continue;
+            if (!step.command || name.size() > step.command->name.size()) step.command = &command;
+        }
+        if (!step.command) throw std::runtime_error("line " + std::to_string(line) + ": no command");
+        std::string rest = text.substr(step.command->name.size());
+        rest.erase(0, rest.find_first_not_of(' '));
+        if (step.command->result) {
+            if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')')
+                throw std::runtime_error("line " + std::to_string(line) + ": brackets expected");
+            rest = rest.substr(1, rest.size() - 2);
+        }
+        step.arguments = SplitArguments(rest);
+        if (step.arguments.size() != step.command->arguments.size())
+            throw std::runtime_error("line " + std::to_string(line) + ": wrong argument count");
+        steps.push_back(step);
+    }
+    return steps;
+}
+
+// ---- The program for the real runtime ---------------------------------------
+
+void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
+    // No comments: the host's compiler reads command names even in "rem" lines.
+    std::printf("open to write 1, \"%s\"\n", answers.c_str());
+    for (const Step& step : steps) {
+        const std::string n = std::to_string(step.line);
+        if (step.hostStep == "@memblock") {
+            const std::string& number = step.arguments.at(0);
+            std::printf("open to read 2, \"%s\" : make memblock from file %s, 2 : close file 2\n",
+                        step.arguments.at(1).c_str(), number.c_str());
+            std::printf("write string 1, \"%s \" + str$(get memblock size(%s))\n", n.c_str(),
+                        number.c_str());
+        } else if (step.hostStep == "@image") {
+            std::printf("load image \"%s\", %s\n", step.arguments.at(1).c_str(),
+                        step.arguments.at(0).c_str());
+            std::printf("write string 1, \"%s \" + str$(image exist(%s))\n", n.c_str(),
+                        step.arguments.at(0).c_str());
+        } else if (step.hostStep == "@object") {
+            const char* o = step.arguments.at(0).c_str();
+            std::printf("write string 1, \"%s \" + str$(object position x(%s)) + \" \" + "
+                        "str$(object position y(%s)) + \" \" + str$(object position z(%s)) + "
+                        "\" \" + str$(object angle x(%s)) + \" \" + str$(object angle y(%s)) + "
+                        "\" \" + str$(object angle z(%s))\n",
+                        n.c_str(), o, o, o, o, o, o);
+        } else if (step.hostStep == "@exists") {
+            std::printf("write string 1, \"%s \" + str$(object exist(%s))\n", n.c_str(),
+                        step.arguments.at(0).c_str());
+        } else if (!step.command) {
+            throw std::runtime_error("unknown host step " + step.hostStep);
+        } else if (step.command->result == 'S') {
+            std::printf("r$ = %s\n", step.text.c_str());
+        } else if (step.command->result) {
+            std::printf("r$ = str$(%s)\n", step.text.c_str());
+        } else {
+            std::printf("%s\n", step.text.c_str());
+            std::printf("r$ = \"-\"\n");
+        }
+        if (step.command) {
+            // Each read on a line of its own: the answer is taken before the
+            // error state is asked about.
+            std::printf("e = KEP ERROR()\n");
+            std::printf("t$ = KEP ERROR TEXT()\n");
+            std::printf("write string 1, \"%s \" + r$ + \" | \" + str$(e) + \" | \" + t$\n",
+                        n.c_str());
+        }
+    }
+    std::printf("close file 1\nend\n");
+}
+
+// ---- The same list against the stand-in host ---------------------------------
+
+#if defined(__clang__)
+#define KEP_HOST_STYLE_CALL __attribute__((no_sanitize("function")))
+#else
+#define KEP_HOST_STYLE_CALL
+#endif
+using Words = std::vector<uint32_t>;
+KEP_HOST_STYLE_CALL uint32_t CallWords(void* function, const Words& a) {
+    using W = uint32_t;
+    switch (a.size()) {
+    case 0:
+        return reinterpret_cast<W(HOST_CDECL*)()>(function)();
+    case 1:
+        return reinterpret_cast<W(HOST_CDECL*)(W)>(function)(a[0]);
+    case 2:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W)>(function)(a[0], a[1]);
+    case 3:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W)>(function)(a[0], a[1], a[2]);
+    case 4:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]);
+    default:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3],
+                                                                         a[4]);
+    }
+}
+
+uint32_t FloatWord(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// A float as the host's str$() prints it: twelve significant digits, and a
+// three-digit exponent as its C library writes one.
+std::string HostFloat(uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.12g", static_cast<double>(value));
+    std::string out = text;
+    const std::size_t e = out.find('e');
+    if (e != std::string::npos && out.size() - e == 4) out.insert(e + 2, "0");
+    return out;
+}
+
+class StandIn {
+  public:
+    StandIn(const std::string& pluginPath, const std::string& hostDirectory) {
+        void* core = outside::LoadHostCore(hostDirectory);
+        if (void* getGlobPtr = outside::HostFunction(core, "?GetGlobPtr@@YAKXZ"))
+            m_global = reinterpret_cast<uint32_t*>(
+                static_cast<uintptr_t>(CallWords(getGlobPtr, {})));
+        if (!m_global) throw std::runtime_error("no stand-in host in " + hostDirectory);
+        m_plugin = outside::LoadPlugin(pluginPath);
+        if (!m_plugin) throw std::runtime_error("cannot load " + pluginPath);
+        Plugin("Constructor", {});
+        if (void* receive = outside::PluginExport(m_plugin, "ReceiveCoreDataPtr"))
+            CallWords(receive, {uint32_t(reinterpret_cast<uintptr_t>(m_global))});
+    }
+    ~StandIn() {
+        if (m_plugin) Plugin("Destructor", {});
+    }
+
+    uint32_t Plugin(const std::string& name, const Words& args) const {
+        void* function = outside::PluginExport(m_plugin, name.c_str());
+        if (!function) throw std::runtime_error("the plug-in has no " + name);
+        return CallWords(function, args);
+    }
+    // Module words of the host's global structure: 16 images, 21 memblocks, 25 objects.
+    uint32_t Host(int word, const char* lookupName, const Words& args) const {
+        void* module = reinterpret_cast<void*>(static_cast<uintptr_t>(m_global[word]));
+        void* function = outside::HostFunction(module, lookupName);
+        if (!function) throw std::runtime_error(std::string("the host has no ") + lookupName);
+        return CallWords(function, args);
+    }
+    // A string result, copied, then freed through the host's allocator.
+    std::string Take(uint32_t text) const {
+        const char* chars = reinterpret_cast<const char*>(static_cast<uintptr_t>(text));
+        const std::string copy = chars ? chars : "";
+        using Allocator = void(HOST_CDECL*)(uint32_t*, uint32_t);
+        if (text) reinterpret_cast<Allocator>(static_cast<uintptr_t>(m_global[0]))(&text, 0);
+        return copy;
+    }
+
+  private:
+    uint32_t* m_global = nullptr;
+    void* m_plugin = nullptr;
+};
+
+std::string RunHostStep(const StandIn& host, const Step& step) {
+    const int number = std::stoi(step.arguments.at(0));
+    if (step.hostStep == "@memblock") {
+        std::ifstream file(step.arguments.at(1), std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                      std::istreambuf_iterator<char>());
+        host.Host(21, "?MakeMemblock@@YAXHH@Z", {uint32_t(number), uint32_t(bytes.size())});
+        const uint32_t address = host.Host(21, "?GetMemblockPtr@@YAKH@Z", {uint32_t(number)});
+        if (address && !bytes.empty())
+            std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), bytes.data(),
+                        bytes.size());
+        return std::to_string(
+            int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)})));
+    }
+    if (step.hostStep == "@image") {
+        std::string file = step.arguments.at(1);
+        host.Host(16, "?LoadEx@@YAXPADH@Z",
+                  {uint32_t(reinterpret_cast<uintptr_t>(&file[0])), uint32_t(number)});
+        return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {uint32_t(number)})));
+    }
+    if (step.hostStep == "@object") {
+        std::string out;
+        for (const char* name :
+             {"?GetXPositionEx@@YAKH@Z", "?GetYPositionEx@@YAKH@Z", "?GetZPositionEx@@YAKH@Z",
+              "?GetXRotationEx@@YAKH@Z", "?GetYRotationEx@@YAKH@Z", "?GetZRotationEx@@YAKH@Z"})
+            out += (out.empty() ? "" : " ") + HostFloat(host.Host(25, name, {uint32_t(number)}));
+        return out;
+    }
+    if (step.hostStep == "@exists")
+        return std::to_string(int32_t(host.Host(25, "?GetExist@@YAHH@Z", {uint32_t(number)})));
+    throw std::runtime_error("unknown host step " + step.hostStep);
+}
+
+std::string RunCommand(const StandIn& host, const Step& step) {
+    const Command& command = *step.command;
+    std::vector<std::string> texts;
+    texts.reserve(step.arguments.size()); // the arguments point into it
+    Words args;
+    if (command.result == 'S') args.push_back(0); // no previous string
+    for (std::size_t i = 0; i < step.arguments.size(); ++i) {
+        const std::string& a = step.arguments[i];
+        switch (command.arguments[i]) {
+        case 'S':
+            texts.push_back(a.substr(1, a.size() - 2));
+            args.push_back(uint32_t(reinterpret_cast<uintptr_t>(texts.back().c_str())));
+            break;
+        case 'F':
+            args.push_back(FloatWord(std::stof(a)));
+            break;
+        default:
+            args.push_back(uint32_t(std::stoll(a)));
+        }
+    }
+    const uint32_t result = host.Plugin(command.exportName, args);
+    switch (command.result) {
+    case 'S':
+        return host.Take(result);
+    case 'F':
+        return HostFloat(result);
+    case 0:
+        return "-";
+    default:
+        return std::to_string(int32_t(result));
+    }
+}
+
+int Run(const std::vector<Step>& steps, const std::string& plugin, const std::string& hostDir) {
+    StandIn host(plugin, hostDir);
+    for (const Step& step : steps) {
+        if (!step.command) {
+            std::printf("%d %s\n", step.line, RunHostStep(host, step).c_str());
+            continue;
+        }
+        const std::string answer = RunCommand(host, step);
+        const int32_t error = int32_t(host.Plugin("KEP_GetLastError", {}));
+        const std::string text = host.Take(host.Plugin("KEP_GetLastErrorText", {0}));
+        std::printf("%d %s | %d | %s\n", step.line, answer.c_str(), error, text.c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const std::vector<Command> table = CommandTable();
+        if (argc == 4 && std::strcmp(argv[1], "dba") == 0) {
+            WriteProgram(ReadSequence(argv[2], table), argv[3]);
+            return 0;
+        }
+        if (argc == 5 && std::strcmp(argv[1], "run") == 0)
+            return Run(ReadSequence(argv[2], table), argv[3], argv[4]);
+    } catch (const std::exception& problem) {
+        std::fprintf(stderr, "command_sequence: %s\n", problem.what());
+        return 1;
+    }
+    std::fprintf(stderr,
+                 "usage: %s dba <sequence> <answers file>\n"
+                 "       %s run <sequence> <plug-in> <host directory>\n",
+                 argv[0], argv[0]);
+    return 2;
+}
