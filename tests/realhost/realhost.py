@@ -118,7 +118,11 @@ class Host:
         """Compiles NAME.dba in its folder into NAME.exe; the compiler runs
         from the host copy, as the editor runs it."""
         folder, name = source.parent, source.stem
-        (folder / "_Temp.dbsource").write_bytes(source.read_bytes())
+        # The compiler reads lines ended by CR LF: with bare LF a "rem" line
+        # swallows the rest of the program.
+        text = source.read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+        source.write_bytes(text)
+        (folder / "_Temp.dbsource").write_bytes(text)
         lines = ["; **** Dark BASIC Professional Project File ****", "version=DBP1.00",
                  f"project name={name}", f"main={name}.dba", "final source=_Temp.dbsource",
                  f"executable={name}.exe", "build type=exe", "compression=NO", "encryption=NO",
@@ -131,7 +135,7 @@ class Host:
         if exe.exists():
             exe.unlink()
         compiler = self.install / "Compiler" / "DBPCompiler.exe"
-        log = self._run(self._command(compiler, self.windows_path(project)), folder, int(os.environ.get("CT","120")))
+        log = self._run(self._command(compiler, self.windows_path(project)), folder, 60)
         # Under Wine the compiler faults after it has written the program;
         # the program is what counts.
         return Outcome(log, exe.is_file())
@@ -218,8 +222,11 @@ def differing_pixels(first: Path, second: Path) -> int:
 def screen_text(picture: Path) -> str:
     """The text on the picture as OCR reads it, scaled up for the small font."""
     scaled = picture.with_suffix(".ocr.png")
-    subprocess.run(["convert", str(picture), "-resize", "300%", "-colorspace", "Gray",
-                    "-negate", str(scaled)], check=True, timeout=60)
+    # The host prints in white: everything else goes black, so that text
+    # over a drawn scene reads as text on a plain ground.
+    subprocess.run(["convert", str(picture), "-fuzz", "6%", "-fill", "black", "+opaque", "white",
+                    "-resize", "300%", "-colorspace", "Gray", "-negate", str(scaled)],
+                   check=True, timeout=60)
     out = subprocess.run(["tesseract", str(scaled), "-", "--psm", "6"],
                          capture_output=True, text=True, timeout=120)
     scaled.unlink()
