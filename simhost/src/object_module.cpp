@@ -56,7 +56,12 @@ sObject* HOST_CDECL GetObjectA(int object) {
 
 void HOST_CDECL SetSmoothing(int object, float angle) {
     LogCallOf("SetSmoothing", object, angle);
-    if (SceneObject* found = scene::FindObject(object)) found->smoothing = angle;
+    SceneObject* found = scene::FindObject(object);
+    if (!found) return;
+    if (angle < 0.0f) angle = 0.0f;
+    if (angle > 100.0f) angle = 100.0f;
+    for (const auto& entry : found->Limbs())
+        SmoothMeshNormals(found->FindLimb(entry.first)->vertices, angle / 100.0f);
 }
 
 // Whole-object placement and visibility.

@@ -32,7 +32,6 @@ class SceneObject {
     Float3 position;
     Float3 angles;
     bool visible = true;
-    float smoothing = 0;
 
     const std::map<int, Limb>& Limbs() const { return limbs_; }
     Limb* FindLimb(int limb);

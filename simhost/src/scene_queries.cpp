@@ -36,7 +36,6 @@ bool FindObject(int number, ObjectState* out) {
     out->position = object->position;
     out->angles = object->angles;
     out->visible = object->visible;
-    out->smoothing = object->smoothing;
     out->limbs.clear();
     for (const auto& entry : object->Limbs())
         out->limbs.push_back(ViewLimb(entry.second));

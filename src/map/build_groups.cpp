@@ -7,10 +7,9 @@
 #include "host/host_functions.h"
 #include "map/host_records.h"
 #include "map/kep_import.h"
+#include "map/normal_smoothing.h"
 
 namespace {
-
-const float kSmoothingAngle = 100.0f;
 
 // What one build works on.
 struct Scene {
@@ -19,6 +18,7 @@ struct Scene {
     const KEP_LoadSettings& settings;
     int32_t flag; // the lightmap flag of the load
     KEP_HostRecordMemory& records;
+    KEP_NormalSmoothing& smoothing; // each surface's normals, as the host smooths them
 };
 
 // One pass over a list of groups: the map's groups, or a group's children.
@@ -112,7 +112,8 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         const KEP_Mesh* mesh = group->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
             KEP_Surface* surface = mesh->surfaces.At(s);
-            KEP_BuildSurfaceMesh(surface, mesh, group, scene.flag, scene.build, scene.settings);
+            KEP_BuildSurfaceMesh(surface, mesh, group, scene.flag, scene.build, scene.settings,
+                                 &scene.smoothing);
             if (group->build.object == 0)
                 MakeGroupObject(scene, group, mesh, surface, pass);
             else
@@ -131,7 +132,7 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
 }
 
 // After a group's own nested pass: a parent without meshes takes over the
-// record of the child that built geometry (the caller then smooths the group).
+// record of the child that built geometry.
 void FinishGroup(KEP_Group* group, const Pass& pass) {
     KEP_Group* parent = pass.parent;
     if (parent && parent->meshes.Count() == 0 && group->meshes.Count() != 0) {
@@ -141,16 +142,16 @@ void FinishGroup(KEP_Group* group, const Pass& pass) {
     }
 }
 
-void Smooth(const KEP_Group* group) {
-    if (group->build.object > 0) host::object::SetSmoothing(group->build.object, kSmoothingAngle);
-}
-
 } // namespace
 
 void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
                      int32_t lightmapFlag) {
     KEP_HostRecordMemory records(build.recordEveryMesh);
-    Scene scene{map, build, settings, lightmapFlag, records};
+    // Every mesh is smoothed once, as it is made: the host's SetSmoothing over
+    // a whole object would cost time in the square of each mesh's vertices,
+    // and once per group again over the meshes of an object of many groups.
+    KEP_NormalSmoothing smoothing;
+    Scene scene{map, build, settings, lightmapFlag, records, smoothing};
     build.limbCounter = 1;
 
     // Nested passes run on an explicit stack in the order a recursive walk
@@ -162,7 +163,6 @@ void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings
         if (KEP_Group* group = pass.awaiting) {
             pass.awaiting = nullptr;
             FinishGroup(group, pass);
-            Smooth(group);
             continue;
         }
         if (pass.next >= pass.list->Count()) {
@@ -174,10 +174,7 @@ void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings
         if (const KEP_Entity* pivot = group->pivotEntity)
             for (int axis = 0; axis < 3; ++axis)
                 build.buildOrigin[axis] = pivot->position[axis];
-        if (group->build.built) {
-            Smooth(group);
-            continue;
-        }
+        if (group->build.built) continue;
         BuildGroupGeometry(scene, group, pass);
         pass.awaiting = group;
         passes.push_back({group, &group->childGroups, 0, false, nullptr}); // `pass` is stale now

@@ -15,6 +15,8 @@
 #include "map/kep_model.h"
 #include "map/load_context.h"
 
+class KEP_NormalSmoothing;
+
 // Reads every section after the version into the context's map: groups, the
 // default group, visgroups (version 5), lightmaps, meshes and entities. On
 // failure throws CError with its place filled in (the section, the record
@@ -79,11 +81,14 @@ void KEP_DeleteHostObject(KEP_NumberSearches& searches, int32_t object);
 
 // Scene building.
 void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient, KEP_NumberSearches& searches);
-// One surface of `mesh` as host mesh 1; `group` tells whether it makes the
-// group's object or becomes a limb.
+// One surface of `mesh` as host mesh 1, its normals smoothed as the host's
+// SetSmoothing(object, 100) would; `group` tells whether it makes the group's
+// object or becomes a limb. `smoothing` is working memory a build reuses
+// (null: the call takes its own).
 void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
                           int32_t lightmapFlag, const KEP_BuildState& build,
-                          const KEP_LoadSettings& settings);
+                          const KEP_LoadSettings& settings,
+                          KEP_NormalSmoothing* smoothing = nullptr);
 void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
                      int32_t lightmapFlag);
 

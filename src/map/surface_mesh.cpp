@@ -2,11 +2,14 @@
 // layout: a plain triangle list, corners in reverse order.
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "core/CError.h"
 #include "core/bits_and_case.h"
 #include "host/host_functions.h"
 #include "map/kep_import.h"
+#include "map/normal_smoothing.h"
 
 namespace {
 
@@ -15,6 +18,7 @@ const uint32_t kLightmappedFormat = 0x252; // the same with two UV pairs
 const int kDiffuseWord = 6;                // the one word of a corner that is not a float
 const int kMostCornerWords = 11;
 const int kPlainCornerWords = 9;
+const int32_t kHeaderBytes = 12;
 
 // The triangle's three vertices; false when a corner names no vertex.
 bool Corners(const KEP_Geometry& geometry, const KEP_Triangle& triangle,
@@ -48,47 +52,67 @@ void EncodeCorner(const KEP_Vertex& v, const double base[3], const float* offset
 }
 
 // Where the memblock's words go: straight into its bytes when the host gave
-// their address and they are all there, else one host write call per word
-// (which leaves the same bytes, or none where the host has no memblock).
+// their address and they are all there, else into a copy here that Send
+// hands over with one host write call per word (which leaves the same bytes,
+// or none where the host has no memblock). Either way the bytes stay
+// readable, so the normals can be smoothed in them before the host has them.
 class MemblockWords {
   public:
-    explicit MemblockWords(int64_t size) {
+    explicit MemblockWords(int64_t size)
+        : m_size(size), m_copy(Bytes::allocator_type(KEP_UNIT_MAP, __LINE__)) {
         const uint32_t address = host::memblock::GetMemblockPtr(KEP_kMeshMemblock);
         if (address != 0 && host::memblock::GetMemblockSize(KEP_kMeshMemblock) >= size)
             m_bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
     }
-    // `floats` tells which words are floats (bit n for word n).
-    void Put(int32_t at, const uint32_t* words, int count, uint32_t floats) {
-        if (m_bytes) {
-            // Copies of a size known here compile to plain moves; a copy of
-            // a size known only at run time costs more to start than the
-            // few words of a corner take to move.
-            if (count == kMostCornerWords)
-                std::memcpy(m_bytes + at, words, kMostCornerWords * 4);
-            else if (count == kPlainCornerWords)
-                std::memcpy(m_bytes + at, words, kPlainCornerWords * 4);
+    // Takes the copy when the host's bytes cannot be written directly.
+    // Throws std::bad_alloc.
+    void TakeCopyIfNeeded() {
+        if (m_bytes) return;
+        m_copy.resize(static_cast<std::size_t>(m_size));
+        m_bytes = m_copy.data();
+    }
+    uint8_t* Vertices() { return m_bytes + kHeaderBytes; }
+    void Put(int32_t at, const uint32_t* words, int count) {
+        // Copies of a size known here compile to plain moves; a copy of a
+        // size known only at run time costs more to start than the few
+        // words of a corner take to move.
+        if (count == kMostCornerWords)
+            std::memcpy(m_bytes + at, words, kMostCornerWords * 4);
+        else if (count == kPlainCornerWords)
+            std::memcpy(m_bytes + at, words, kPlainCornerWords * 4);
+        else
+            std::memcpy(m_bytes + at, words, static_cast<std::size_t>(count) * 4);
+    }
+    // Writes the copy, if there is one, word by word in memblock order: the
+    // header and each corner's diffuse colour as integers, the rest as floats.
+    void Send(int32_t stride) {
+        const int32_t cornerWords = stride / 4;
+        for (std::size_t at = 0; at + 4 <= m_copy.size(); at += 4) {
+            uint32_t word;
+            std::memcpy(&word, m_copy.data() + at, 4);
+            const int32_t position = static_cast<int32_t>(at);
+            const bool isFloat = position >= kHeaderBytes &&
+                                 (position - kHeaderBytes) / 4 % cornerWords != kDiffuseWord;
+            if (isFloat)
+                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, position,
+                                                   KepFloatFromBits(word));
             else
-                std::memcpy(m_bytes + at, words, static_cast<std::size_t>(count) * 4);
-            return;
-        }
-        for (int n = 0; n < count; ++n, at += 4) {
-            if (floats >> n & 1u)
-                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, at,
-                                                   KepFloatFromBits(words[n]));
-            else
-                host::memblock::WriteMemblockDWord(KEP_kMeshMemblock, at, words[n]);
+                host::memblock::WriteMemblockDWord(KEP_kMeshMemblock, position, word);
         }
     }
 
   private:
+    using Bytes = std::vector<uint8_t, KepAllocator<uint8_t>>;
+    int64_t m_size;
     uint8_t* m_bytes = nullptr;
+    Bytes m_copy; // empty when the host's bytes are written directly
 };
 
 } // namespace
 
 void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
                           int32_t lightmapFlag, const KEP_BuildState& build,
-                          const KEP_LoadSettings& settings) {
+                          const KEP_LoadSettings& settings, KEP_NormalSmoothing* smoothing) {
     const bool lightmapped = KEP_UsesLightmaps(lightmapFlag) && surface->lightmapIndex >= 0;
     const int32_t stride = lightmapped ? 44 : 36;
 
@@ -102,13 +126,24 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     const int64_t size = 12 + triangles * 3 * stride;
     if (size > INT32_MAX)
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
+    const int32_t vertices = static_cast<int32_t>(triangles * 3);
+    // The smoothing's memory is taken before the host holds anything of the
+    // surface, so that running short of it leaves nothing behind.
+    KEP_NormalSmoothing ownSmoothing;
+    if (!smoothing) smoothing = &ownSmoothing;
+    smoothing->Reserve(vertices);
 
     host::memblock::MakeMemblock(KEP_kMeshMemblock, static_cast<int32_t>(size));
     MemblockWords out(size);
+    try {
+        out.TakeCopyIfNeeded();
+    } catch (const std::bad_alloc&) {
+        host::memblock::DeleteMemblock(KEP_kMeshMemblock);
+        throw;
+    }
     const uint32_t header[3] = {lightmapped ? kLightmappedFormat : kPlainFormat,
-                                static_cast<uint32_t>(stride),
-                                static_cast<uint32_t>(triangles * 3)};
-    out.Put(0, header, 3, 0);
+                                static_cast<uint32_t>(stride), static_cast<uint32_t>(vertices)};
+    out.Put(0, header, 3);
 
     // Vertices are written relative to the build origin. The surface that
     // makes a group's object is placed by the object's position (its mesh's
@@ -123,16 +158,18 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
                      (becomesLimb ? static_cast<double>(mesh->position[axis]) : 0.0);
     const float* offset = settings.mapOffset;
     const int words = stride / 4;
-    const uint32_t floats = ((1u << words) - 1) & ~(1u << kDiffuseWord);
     uint32_t corner[kMostCornerWords];
-    int32_t at = 12;
+    int32_t at = kHeaderBytes;
     for (int32_t i = 0; i < geometry.TriangleCount(); ++i) {
         if (!Corners(geometry, fileTriangles[i], corners)) continue;
         for (int c = 2; c >= 0; --c) {
             EncodeCorner(*corners[c], base, offset, lightmapped, corner);
-            out.Put(at, corner, words, floats);
+            out.Put(at, corner, words);
             at += stride;
         }
     }
+    // The host's smoothing, once for this mesh, over the very floats it gets.
+    smoothing->Smooth(out.Vertices(), vertices, stride);
+    out.Send(stride);
     host::memblock::CreateMeshFromMemblock(KEP_kScratchMesh, KEP_kMeshMemblock);
 }

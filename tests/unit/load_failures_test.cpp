@@ -109,15 +109,14 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         return memblock(bytes);
     };
     // A 100,000-deep chain listed deepest first, so only the walk can build it top
-    // down: every group holds the one object, smoothed after its own nested pass
-    // and once more on the top-level walk.
+    // down: every group holds the one object, the later meshes as its limbs.
     auto chain = [](kepw::Map& m) {
         m = ChainMap(100000);
         for (const int32_t group : {1, 30000, 60000, 100000})
             m.meshes.push_back(MeshOf(group, {OneTriangle("t.bmp", 0)}));
     };
     // Groups 1 -> 2 -> 3 -> 1: group 3, first in the list, builds at the top with
-    // an object of its own; the rest builds into it, each visit smoothing it.
+    // an object of its own; the rest builds into it.
     auto cycle = [](kepw::Map& m) {
         m = kepw::Map();
         for (int32_t g = 1; g <= 3; ++g) {
@@ -178,8 +177,8 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         {sides(3, INT_MAX), "EOF, 0/0", true},
         {sides(7, 1), "EOF, 0/0", true},
         {sides(6, 1), "EOF, 1/1", true},
-        {changed(chain), "1 objects, 199999 smoothings, 1/0", true},
-        {changed(cycle), "1 objects, 6 smoothings, 1/0", true},
+        {changed(chain), "1 objects, 3 limbs, 1/0", true},
+        {changed(cycle), "1 objects, 2 limbs, 1/0", true},
         {changed(mebibyte), "built, 2/1", true},
         // Settings last: each holds for the rows after it. Image numbers never
         // go below 1; what was read before a missing texture stays.
@@ -202,12 +201,12 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         const std::size_t images = simhost::ImageNumbers().size();
         dataSize = 0;
         const int32_t result = load();
-        std::string outcome =
-            result == 0 ? LastErrorText()
-            : expected.rfind("built", 0) == 0
-                ? "built"
-                : std::to_string(CurrentMap()->build.objectsBuilt) + " objects, " +
-                      std::to_string(simhost::CallCount("SetSmoothing")) + " smoothings";
+        std::string outcome = result == 0 ? LastErrorText()
+                              : expected.rfind("built", 0) == 0
+                                  ? "built"
+                                  : std::to_string(CurrentMap()->build.objectsBuilt) +
+                                        " objects, " +
+                                        std::to_string(simhost::CallCount("AddLimb")) + " limbs";
         int asked = 0; // for scratch memory to read a lightmap into: "MakeMemblock(31,size)"
         for (const std::string& call : simhost::CallsNamed("MakeMemblock")) {
             asked += call.rfind("MakeMemblock(31,", 0) == 0;

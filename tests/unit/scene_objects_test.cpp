@@ -1,5 +1,5 @@
 // Object assembly: object numbers, the calls each surface costs, the group
-// records, texture stages, smoothing, and the pass over the host's records.
+// records, texture stages, and the pass over the host's records.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -159,9 +159,8 @@ TEST_F(ObjectAssemblyTest, SurfacesBecomeAnObjectAndLimbsAndAChildGroupAddsItsLi
     map.entities = {Pivot(2, 1, 2, 3), Pivot(1, 5, 5, 5)};
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
     // Texture images in order of first use: s1 1000, s2 1001, s3 1002, c 1003.
-    // Where things land is the world-placement test's. Smoothing: the child
-    // after its build, the parent after its nested pass, the child again when
-    // the top-level walk reaches it.
+    // Where things land is the world-placement test's. The host is never asked
+    // to smooth: every mesh arrives smoothed.
     EXPECT_EQ(CallsAmong({"MakeObject", "SetTextureStage", "AddLimb", "LinkLimb", "TextureLimb",
                           "DeleteMesh", "GetObjectA", "Show", "SetSmoothing"}),
               "MakeObject(1000,1,0) SetTextureStage(1000,0,1000) DeleteMesh(1) AddLimb(1000,1,1) "
@@ -169,8 +168,7 @@ TEST_F(ObjectAssemblyTest, SurfacesBecomeAnObjectAndLimbsAndAChildGroupAddsItsLi
               "TextureLimb(1000,2,1002) DeleteMesh(1) GetObjectA(1000) Show(1000) "
               "AddLimb(1000,3,1) TextureLimb(1000,3,1003) "
               "DeleteMesh(1) AddLimb(1000,4,1) LinkLimb(1000,3,4) TextureLimb(1000,4,1003) "
-              "DeleteMesh(1) GetObjectA(1000) Show(1000) SetSmoothing(1000,100) "
-              "SetSmoothing(1000,100) SetSmoothing(1000,100)");
+              "DeleteMesh(1) GetObjectA(1000) Show(1000)");
     EXPECT_EQ(GroupRecord(2) + ", " + GroupRecord(1), "1000 1 1, 1000 0 3");
 }
 
@@ -184,11 +182,9 @@ TEST_F(ObjectAssemblyTest, GroupWithoutMeshesTakesOverTheRecordOfEachChildInTurn
     // B found A's object in G and added its limbs; G holds B's record last.
     EXPECT_EQ(GroupRecord(2) + ", " + GroupRecord(1) + ", " + GroupRecord(3),
               "1000 1 1, 1000 0 2, 1000 0 2");
-    // Smoothing: A, B, G itself, then A and B again on the top-level walk.
     EXPECT_EQ(CallsAmong({"MakeObject", "AddLimb", "LinkLimb", "SetSmoothing"}),
-              "MakeObject(1000,1,0) AddLimb(1000,1,1) SetSmoothing(1000,100) AddLimb(1000,2,1) "
-              "AddLimb(1000,3,1) LinkLimb(1000,2,3) SetSmoothing(1000,100) SetSmoothing(1000,100) "
-              "SetSmoothing(1000,100) SetSmoothing(1000,100)");
+              "MakeObject(1000,1,0) AddLimb(1000,1,1) AddLimb(1000,2,1) AddLimb(1000,3,1) "
+              "LinkLimb(1000,2,3)");
 }
 
 TEST_F(ObjectAssemblyTest, SurfacesGetTheirTextureAndLightmapImagesOnTheirStages) {

@@ -39,6 +39,16 @@ struct MeshInfo {
     std::vector<MeshVertex> vertices; // a triangle list: 3 vertices per triangle
 };
 
+// The host's smoothing of one mesh's normals, done the host's own way (every
+// vertex against every other): each vertex with other vertices at its exact
+// position (floats compared, so -0 is +0 and a NaN matches nothing) takes the
+// first 32 of them; those whose normal differs from its own by at most
+// `limit` on average, (|dx| + |dy| + |dz|) / 3, are added to its normal in
+// vertex order, and the sum is multiplied by 1 / (1 + their number). Normals
+// are taken from before the call. SetSmoothing(object, angle) does this to
+// every mesh of the object with the angle clamped to 0..100, divided by 100.
+void SmoothMeshNormals(std::vector<MeshVertex>& vertices, float limit);
+
 // Mesh numbers that exist, ascending.
 std::vector<int> MeshNumbers();
 bool FindMesh(int number, MeshInfo* out);
@@ -95,7 +105,6 @@ struct ObjectState {
     Float3 position;
     Float3 angles; // degrees
     bool visible = true;
-    float smoothing = 0;          // the last SetSmoothing angle
     std::vector<LimbState> limbs; // ascending limb numbers, limb 0 first
 };
 

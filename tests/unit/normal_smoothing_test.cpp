@@ -1,0 +1,249 @@
+// Normal smoothing: the plug-in's own, in linear time, against the host's own
+// way of doing it (the stand-in's SetSmoothing), bit for bit, on generated
+// meshes and on every mesh of the sample map and the benchmark's shapes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+#include <kepimport/host_module.h>
+
+#include "bench/bench_maps.h"
+#include "map/normal_smoothing.h"
+#include "plugin/exports.h"
+#include "plugin/plugin_state.h"
+#include "scene_helpers.h"
+
+namespace {
+
+using namespace scene_test;
+using Mesh = std::vector<simhost::MeshVertex>;
+
+simhost::MeshVertex At(float x, float y, float z, float nx, float ny, float nz) {
+    simhost::MeshVertex v;
+    v.position[0] = x, v.position[1] = y, v.position[2] = z;
+    v.normal[0] = nx, v.normal[1] = ny, v.normal[2] = nz;
+    return v;
+}
+
+// The vertices as a mesh memblock holds them: position, normal, then
+// `stride` - 24 bytes of other fields (a pattern that must stay).
+std::vector<uint8_t> Laid(const Mesh& mesh, int stride) {
+    std::vector<uint8_t> bytes(mesh.size() * static_cast<std::size_t>(stride));
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+    for (std::size_t v = 0; v < mesh.size(); ++v) {
+        std::memcpy(&bytes[v * stride], mesh[v].position, 12);
+        std::memcpy(&bytes[v * stride + 12], mesh[v].normal, 12);
+    }
+    return bytes;
+}
+
+// Smooths `mesh` laid out with each stride through `smoothing` and expects the
+// bytes the host's own smoothing of it would leave.
+void ExpectHostsSmoothing(KEP_NormalSmoothing& smoothing, const Mesh& mesh) {
+    Mesh expected = mesh;
+    simhost::SmoothMeshNormals(expected, 1.0f);
+    for (const int stride : {36, 44}) {
+        std::vector<uint8_t> bytes = Laid(mesh, stride);
+        smoothing.Smooth(bytes.data(), static_cast<int32_t>(mesh.size()), stride);
+        const std::vector<uint8_t> wanted = Laid(expected, stride);
+        const std::size_t differ =
+            std::mismatch(bytes.begin(), bytes.end(), wanted.begin()).first - bytes.begin();
+        ASSERT_EQ(differ, bytes.size())
+            << "vertex " << differ / stride << " of " << mesh.size() << ", stride " << stride;
+    }
+}
+
+// The rule by hand, on the cases it turns on: 34 vertices at one place (each
+// looks at the first 32 others only), -0 and +0 alike, NaN matching nothing.
+TEST(NormalSmoothingTest, TakesTheFirst32OthersAtTheSamePlaceAndNoNaN) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Mesh mesh(34, At(1, 2, 3, 0, 0, 0));
+    mesh[33].normal[0] = 3; // within the limit of all: (3 + 0 + 0) / 3 = 1
+    mesh.push_back(At(-0.0f, 0, 0, 1, 0, 0));
+    mesh.push_back(At(0, -0.0f, 0, 0, 1, 0));
+    mesh.push_back(At(nan, 0, 0, 1, 1, 1));
+    mesh.push_back(At(nan, 0, 0, 0, 0, 0));
+    Mesh expected = mesh;
+    expected[33].normal[0] = 3 * (1.0f / 33);
+    for (const int v : {34, 35})
+        expected[v].normal[0] = expected[v].normal[1] = 0.5f;
+    Mesh reference = mesh;
+    simhost::SmoothMeshNormals(reference, 1.0f);
+    EXPECT_TRUE(Laid(reference, 36) == Laid(expected, 36));
+    KEP_NormalSmoothing smoothing;
+    ExpectHostsSmoothing(smoothing, mesh);
+}
+
+// Generated meshes, one working memory for all (a big mesh first, then small
+// ones): many vertices sharing few places among them -0, +0 and NaN ones, and
+// normals whose differences fall on, just over and just under the limit, with
+// infinities and NaNs among them.
+TEST(NormalSmoothingTest, GivesTheHostsNormalsOnGeneratedMeshes) {
+    std::mt19937 random(19);
+    auto below = [&random](std::size_t n) { return random() % n; };
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float signalling = std::numeric_limits<float>::signaling_NaN();
+    const float components[] = {-1.5f,
+                                -1.0f,
+                                -0.5f,
+                                -0.0f,
+                                0.0f,
+                                0.5f,
+                                1.0f,
+                                1.5f,
+                                1.0f / 3,
+                                2.0f / 3,
+                                std::nextafter(1.0f, 2.0f),
+                                std::nextafter(0.5f, 0.0f),
+                                std::nextafter(-1.5f, -2.0f),
+                                1e-30f,
+                                inf,
+                                nan,
+                                signalling};
+    auto component = [&] {
+        const std::size_t n = std::size(components);
+        return components[below(10) == 0 ? below(n) : below(n - 3)]; // rarely inf or NaN
+    };
+    KEP_NormalSmoothing smoothing;
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        const std::size_t count = round == 0 ? 5000 : below(200);
+        const std::size_t places = 1 + below(round % 3 == 0 ? 3 : 40);
+        Mesh pool;
+        for (std::size_t p = 0; p < places; ++p) {
+            const float special[][3] = {{0, 0, 0}, {-0.0f, 0, -0.0f}, {nan, 1, 2}, {1, 2, nan}};
+            if (below(3) == 0) {
+                const float* s = special[below(4)];
+                pool.push_back(At(s[0], s[1], s[2], 0, 0, 0));
+            } else {
+                pool.push_back(At(float(below(3)), float(below(3)), float(below(3)), 0, 0, 0));
+            }
+        }
+        Mesh mesh(count);
+        for (simhost::MeshVertex& v : mesh) {
+            v = pool[below(places)];
+            for (float& n : v.normal)
+                n = component();
+        }
+        ExpectHostsSmoothing(smoothing, mesh);
+    }
+}
+
+class BuiltSmoothingTest : public SceneTest {
+  protected:
+    void SetUp() override {
+        SceneTest::SetUp();
+        g_plugin.build.keepGeometry = true;
+    }
+};
+
+// Every surface of the current map as the host holds it: its normals must be
+// the host's smoothing, applied once, of the mesh as it was before smoothing
+// (the host's positions, the map's normals corner by corner: corners last
+// first, triangles with a corner that names no vertex left out).
+void ExpectEverySurfaceSmoothedOnce() {
+    int surfaces = 0;
+    const KEP_Map& map = *CurrentMap();
+    for (int32_t m = 0; m < map.meshes.Count(); ++m)
+        for (int32_t s = 0; s < map.meshes.At(m)->surfaces.Count(); ++s) {
+            const KEP_Surface& surface = *map.meshes.At(m)->surfaces.At(s);
+            SCOPED_TRACE("mesh " + std::to_string(m) + ", surface " + std::to_string(s));
+            Mesh built;
+            ASSERT_TRUE(simhost::LimbVertices(surface.build.object, surface.build.limb, &built));
+            Mesh expected = built;
+            std::size_t v = 0;
+            const KEP_Geometry& geometry = surface.geometry;
+            for (int32_t t = 0; t < geometry.TriangleCount(); ++t) {
+                const int32_t* corners = geometry.Triangles()[t].corners;
+                const KEP_Vertex* a = geometry.VertexAt(corners[0]);
+                const KEP_Vertex* b = geometry.VertexAt(corners[1]);
+                const KEP_Vertex* c = geometry.VertexAt(corners[2]);
+                if (!a || !b || !c) continue;
+                for (const KEP_Vertex* corner : {c, b, a}) {
+                    ASSERT_LT(v, expected.size());
+                    std::memcpy(expected[v++].normal, corner->normal, 12);
+                }
+            }
+            ASSERT_EQ(v, expected.size());
+            simhost::SmoothMeshNormals(expected, 1.0f);
+            for (std::size_t i = 0; i < built.size(); ++i)
+                ASSERT_EQ(std::memcmp(built[i].normal, expected[i].normal, 12), 0)
+                    << "vertex " << i;
+            ++surfaces;
+        }
+    EXPECT_GT(surfaces, 0);
+}
+
+// One surface whose corners meet at one place with normals (1, 1, 1),
+// (-1, -1, -1), 0 and (3, 3, 3): differences of 1, 2, 3 and 4 on average,
+// so that smoothing once, twice, or with another limit all differ.
+kepw::Surface Star(float x) {
+    kepw::Surface s;
+    s.textureName = "t.bmp";
+    for (const float n : {1.0f, -1.0f, 0.0f, 3.0f})
+        s.vertices.push_back({{x, 0, 0}, {n, n, n}, {}, {}, 0, {}, 0});
+    s.vertices.push_back({{x, 1, 0}, {0.1f, 0.7f, 0.3f}, {}, {}, 0, {}, 0});
+    s.vertices.push_back({{x, 0, 1}, {0, 0, 1}, {}, {}, 0, {}, 0});
+    s.triangles = {{0, 4, 5}, {1, 4, 5}, {2, 5, 4}, {3, 4, 5}};
+    return s;
+}
+
+TEST_F(BuiltSmoothingTest,
+       EverySurfaceOfTheSampleMapAndTheBenchmarkShapesIsSmoothedOnceAsTheHostWould) {
+    const std::string sample = KEP_SOURCE_DIR "/examples/sample/sample.kep";
+    ASSERT_EQ(KEP_Load(sample.c_str(), 2), 1) << LastErrorText();
+    ExpectEverySurfaceSmoothedOnce();
+    // The wide hierarchy puts many groups' meshes into one object each. The
+    // huge surface's strip is cut to its first and last thousand triangles
+    // (its seam among them): the host's own way over all its 60,000 corners
+    // would take minutes.
+    for (const kepbench::Shape& shape : kepbench::kShapes) {
+        SCOPED_TRACE(shape.name);
+        ResetPluginAndHost();
+        g_plugin.build.keepGeometry = true;
+        kepw::Map map = shape.make(1);
+        for (kepw::Mesh& mesh : map.meshes)
+            for (kepw::Surface& surface : mesh.surfaces)
+                if (surface.triangles.size() > 2000)
+                    surface.triangles.erase(surface.triangles.begin() + 1000,
+                                            surface.triangles.end() - 1000);
+        ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
+        ExpectEverySurfaceSmoothedOnce();
+    }
+}
+
+// The stand-in's SetSmoothing, the reference, goes over every limb of the
+// object, its limit the angle (at most 100) over 100.
+TEST_F(BuiltSmoothingTest, TheStandInsSetSmoothingSmoothsEveryLimbWithItsAngleOver100AtMost1) {
+    kepw::Map map;
+    map.meshes = {MeshOf(0, {Star(0), Star(1), Star(2)})};
+    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
+    ExpectEverySurfaceSmoothedOnce();
+    const HostModule* objects =
+        reinterpret_cast<const HostModule*>(static_cast<uintptr_t>(simhost::GlobalStructure()[25]));
+    using SetSmoothing = void(__attribute__((cdecl))*)(int, float);
+    const auto setSmoothing =
+        reinterpret_cast<SetSmoothing>(objects->resolve("?SetSmoothing@@YAXHM@Z"));
+    for (const float angle : {250.0f, 40.0f}) {
+        std::vector<Mesh> limbs(3);
+        for (int limb = 0; limb < 3; ++limb) {
+            ASSERT_TRUE(simhost::LimbVertices(1000, limb, &limbs[limb]));
+            simhost::SmoothMeshNormals(limbs[limb], std::min(angle, 100.0f) / 100);
+        }
+        setSmoothing(1000, angle);
+        for (int limb = 0; limb < 3; ++limb) {
+            Mesh now;
+            simhost::LimbVertices(1000, limb, &now);
+            EXPECT_TRUE(Laid(now, 36) == Laid(limbs[limb], 36)) << "limb " << limb << ", " << angle;
+        }
+    }
+}
+
+} // namespace
