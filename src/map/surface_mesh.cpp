@@ -1,5 +1,6 @@
-// One surface as host mesh 1, through memblock 30 in the host's mesh memblock
-// layout: a plain triangle list, corners in reverse order.
+// One surface as the scratch mesh (usually 1), through the scratch memblock
+// (usually 30) in the host's mesh memblock layout: a plain triangle list,
+// corners in reverse order.
 #include <cstdint>
 #include <cstring>
 
@@ -52,9 +53,9 @@ void EncodeCorner(const KEP_Vertex& v, const double base[3], const float* offset
 // (which leaves the same bytes, or none where the host has no memblock).
 class MemblockWords {
   public:
-    explicit MemblockWords(int64_t size) {
-        const uint32_t address = host::memblock::GetMemblockPtr(KEP_kMeshMemblock);
-        if (address != 0 && host::memblock::GetMemblockSize(KEP_kMeshMemblock) >= size)
+    MemblockWords(int32_t memblock, int64_t size) : m_memblock(memblock) {
+        const uint32_t address = host::memblock::GetMemblockPtr(memblock);
+        if (address != 0 && host::memblock::GetMemblockSize(memblock) >= size)
             m_bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
     }
     // `floats` tells which words are floats (bit n for word n).
@@ -73,14 +74,14 @@ class MemblockWords {
         }
         for (int n = 0; n < count; ++n, at += 4) {
             if (floats >> n & 1u)
-                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, at,
-                                                   KepFloatFromBits(words[n]));
+                host::memblock::WriteMemblockFloat(m_memblock, at, KepFloatFromBits(words[n]));
             else
-                host::memblock::WriteMemblockDWord(KEP_kMeshMemblock, at, words[n]);
+                host::memblock::WriteMemblockDWord(m_memblock, at, words[n]);
         }
     }
 
   private:
+    int32_t m_memblock;
     uint8_t* m_bytes = nullptr;
 };
 
@@ -103,8 +104,9 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     if (size > INT32_MAX)
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
 
-    host::memblock::MakeMemblock(KEP_kMeshMemblock, static_cast<int32_t>(size));
-    MemblockWords out(size);
+    const KEP_ScratchNumbers& scratch = build.numbers.scratch;
+    host::memblock::MakeMemblock(scratch.meshMemblock, static_cast<int32_t>(size));
+    MemblockWords out(scratch.meshMemblock, size);
     const uint32_t header[3] = {lightmapped ? kLightmappedFormat : kPlainFormat,
                                 static_cast<uint32_t>(stride),
                                 static_cast<uint32_t>(triangles * 3)};
@@ -134,5 +136,5 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
             at += stride;
         }
     }
-    host::memblock::CreateMeshFromMemblock(KEP_kScratchMesh, KEP_kMeshMemblock);
+    host::memblock::CreateMeshFromMemblock(scratch.mesh, scratch.meshMemblock);
 }
