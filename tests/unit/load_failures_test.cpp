@@ -89,6 +89,9 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
     ASSERT_TRUE(kepw::WriteFile(dir.Place("junk/t.bmp"), {'n', 'o', 't', 'e', 's'}));
     ASSERT_TRUE(kepw::WriteFile(dir.Place("cut/t.bmp"), BitmapHeaderOnly()));
+    // An image file whose name is longer than the host's image loader copies.
+    const std::string longName = "long/" + std::string(251, 'x') + ".bmp";
+    WriteImageFile(dir.Place(longName));
     const std::string missing = dir.Path() + "/nowhere/level.kep";
     // A file whose name, at 260 characters, is longer than a map path holds.
     const std::string tooLong = dir.Path() + "/" + std::string(259 - dir.Path().size(), 'f');
@@ -177,6 +180,8 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
          "Unable to find texture: " + dir.Path() + "/bare/t.bmp, 1/1", true},
         {file("junk/level.kep", complete), "Invalid image identifier, 1/1", true},
         {file("cut/level.kep", complete), "Invalid image identifier, 1/1", true},
+        {changed([&](auto& m) { m.meshes[0].surfaces[0].textureName = longName; }),
+         "Invalid image identifier, 1/1", true},
         {changed([](auto& m) { m.groupCount = INT_MAX; }), "EOF, 0/0", true},
         {changed([](auto& m) { m.visGroupCount = INT_MAX; }), "EOF, 0/0", true},
         {changed([](auto& m) { m.lightmapCount = INT_MAX; }), "EOF, 1/1", true},
