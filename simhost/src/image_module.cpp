@@ -68,8 +68,10 @@ void __attribute__((cdecl)) LoadImage(char* fileName, int number) {
     const std::string name = fileName ? fileName : "";
     const auto args = [&] { return name + "," + std::to_string(number); };
     LogCall("LoadEx", args);
-    if (!IsImageNumber(number)) return RaiseRunTimeError("LoadEx", kImageNumberIllegal, args());
-    if (!LoadInto(name, number)) RaiseRunTimeError("LoadEx", kImageLoadFailed, args());
+    if (!IsImageNumber(number))
+        RaiseRunTimeError("LoadEx", kImageNumberIllegal, args());
+    else if (!LoadInto(name, number))
+        RaiseRunTimeError("LoadEx", kImageLoadFailed, args());
 }
 
 // The loader with options (texture kind and size divisor, which the stand-in
@@ -84,8 +86,9 @@ LoadImageSilent(char* fileName, int number, int textureFlag, int divide, int sil
                    {double(number), double(textureFlag), double(divide), double(silentError)});
     };
     LogCall("LoadEx", args);
-    if (!IsImageNumber(number)) return RaiseRunTimeError("LoadEx", kImageNumberIllegal, args());
-    if (!LoadInto(name, number) && silentError == 0)
+    if (!IsImageNumber(number))
+        RaiseRunTimeError("LoadEx", kImageNumberIllegal, args());
+    else if (!LoadInto(name, number) && silentError == 0)
         RaiseRunTimeError("LoadEx", kImageLoadFailed, args());
 }
 
