@@ -21,6 +21,7 @@ std::set<std::string> g_fullNames; // empty: every name
 bool g_callsOverflowed = false;
 std::map<std::string, std::size_t> g_callCounts;
 std::vector<std::string> g_lookups;
+std::vector<RunTimeError> g_runTimeErrors;
 std::set<std::string> g_hidden;
 bool g_globPtrZero = false;
 bool g_allocatorLeavesZero = false;
@@ -94,6 +95,7 @@ uint32_t* GlobalStructure() {
 void Reset() {
     SetCallLog(CallLog::kOff);
     g_lookups.clear();
+    ClearRunTimeErrors();
     g_hidden.clear();
     g_globPtrZero = false;
     g_allocatorLeavesZero = false;
@@ -161,6 +163,22 @@ void Record(const char* name, const std::string& args) {
 
 const std::vector<std::string>& Lookups() {
     return g_lookups;
+}
+
+std::string RunTimeError::Text() const {
+    return function + "(" + args + "): " + std::to_string(code);
+}
+
+void RaiseRunTimeError(const char* name, int code, const std::string& args) {
+    g_runTimeErrors.push_back({name, code, args});
+}
+
+const std::vector<RunTimeError>& RunTimeErrors() {
+    return g_runTimeErrors;
+}
+
+void ClearRunTimeErrors() {
+    std::vector<RunTimeError>().swap(g_runTimeErrors);
 }
 
 void SetGlobPtrReturnsZero(bool zero) {

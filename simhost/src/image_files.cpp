@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #pragma GCC diagnostic push
@@ -32,12 +35,43 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
+uint32_t Little(const std::vector<unsigned char>& bytes, std::size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | bytes[at + i];
+    return value;
+}
+
+// An uncompressed bitmap whose pixels the file does not hold in full. The
+// decoder would fill the missing rows with black; the host's loader makes no
+// image of such a file.
+bool BitmapCutShort(const std::vector<unsigned char>& bytes) {
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return false;
+    const uint32_t compression = Little(bytes, 30, 4);
+    if (compression != 0 && compression != 3) return false;
+    const int64_t width = static_cast<int32_t>(Little(bytes, 18, 4));
+    const int64_t height = std::llabs(static_cast<int32_t>(Little(bytes, 22, 4)));
+    const int64_t row = (width * Little(bytes, 28, 2) + 31) / 32 * 4;
+    return Little(bytes, 10, 4) + height * row > static_cast<int64_t>(bytes.size());
+}
+
 } // namespace
 
 bool DecodeImageFile(const std::string& path, uint32_t* width, uint32_t* height,
                      std::vector<uint32_t>* pixels) {
+    std::vector<unsigned char> bytes;
+    try {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    } catch (const std::exception&) {
+        return false; // a directory, for one, opens but cannot be read
+    }
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
+        BitmapCutShort(bytes))
+        return false;
     int w = 0, h = 0, channels = 0;
-    stbi_uc* rgba = stbi_load(path.c_str(), &w, &h, &channels, 4);
+    stbi_uc* rgba =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
     if (!rgba) return false;
     if (w <= 0 || h <= 0) {
         stbi_image_free(rgba);

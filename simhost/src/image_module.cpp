@@ -1,5 +1,7 @@
 // The image module: numbered images of 32-bit pixel words (0xAARRGGBB), loaded
-// from image files or made from memblocks.
+// from image files or made from memblocks. Numbers outside the host's range,
+// a missing image to delete and a file the plain loader cannot read raise the
+// host's run-time errors.
 #include <algorithm>
 #include <map>
 #include <new>
@@ -17,32 +19,77 @@ namespace simhost {
 namespace {
 
 std::map<int, ImageContent> g_images;
+constexpr std::size_t kLongestImagePath = 255;
+
+bool IsImageNumber(int number) {
+    return number >= 1 && number <= kLastImageNumber;
+}
 
 void __attribute__((cdecl)) DeleteImage(int number) {
     LogCallOf("DeleteEx", number);
+    if (RefuseCall(!IsImageNumber(number), kImageNumberIllegal, "DeleteEx", number) ||
+        RefuseCall(!g_images.count(number), kImageNotExist, "DeleteEx", number))
+        return;
     g_images.erase(number);
 }
 
 int __attribute__((cdecl)) ImageExists(int number) {
     LogCallOf("GetExistEx", number);
+    if (RefuseCall(!IsImageNumber(number), kImageNumberIllegal, "GetExistEx", number)) return 0;
     return g_images.count(number) ? 1 : 0;
 }
 
 // Scripts name files the Windows way; a backslash is a directory separator.
-// A file that cannot be decoded leaves any image of that number as it was.
-void __attribute__((cdecl)) LoadImage(char* fileName, int number) {
-    const std::string name = fileName ? fileName : "";
-    LogCall("LoadEx", [&] { return name + "," + std::to_string(number); });
-    if (name.empty()) return;
+// As the host does, any image of that number goes first, whether the file
+// then loads or not. False when no image was made.
+bool LoadInto(const std::string& name, int number) {
+    g_images.erase(number);
+    // The host copies the name into buffers of 256 and 260 characters before
+    // it opens the file: a longer one overruns them.
+    if (name.size() > kLongestImagePath) {
+        RaiseRunTimeError("LoadEx", kBufferOverrun, name);
+        return false;
+    }
+    if (name.empty()) return false;
     std::string path = name;
     std::replace(path.begin(), path.end(), '\\', '/');
     try {
         ImageContent decoded;
-        if (!DecodeImageFile(path, &decoded.width, &decoded.height, &decoded.pixels)) return;
+        if (!DecodeImageFile(path, &decoded.width, &decoded.height, &decoded.pixels)) return false;
         g_images[number] = std::move(decoded);
+        return true;
     } catch (const std::bad_alloc&) {
-        // No image, as for any file the host cannot load.
+        return false; // no image, as for any file the host cannot load
     }
+}
+
+// The plain loader: a file it cannot load ends the script.
+void __attribute__((cdecl)) LoadImage(char* fileName, int number) {
+    const std::string name = fileName ? fileName : "";
+    const auto args = [&] { return name + "," + std::to_string(number); };
+    LogCall("LoadEx", args);
+    if (!IsImageNumber(number))
+        RaiseRunTimeError("LoadEx", kImageNumberIllegal, args());
+    else if (!LoadInto(name, number))
+        RaiseRunTimeError("LoadEx", kImageLoadFailed, args());
+}
+
+// The loader with options (texture kind and size divisor, which the stand-in
+// ignores): with silentError 1 a file it cannot load only leaves no image.
+// The number is checked either way.
+void __attribute__((cdecl))
+LoadImageSilent(char* fileName, int number, int textureFlag, int divide, int silentError) {
+    const std::string name = fileName ? fileName : "";
+    const auto args = [&] {
+        return name + "," +
+               FormatArgs(
+                   {double(number), double(textureFlag), double(divide), double(silentError)});
+    };
+    LogCall("LoadEx", args);
+    if (!IsImageNumber(number))
+        RaiseRunTimeError("LoadEx", kImageNumberIllegal, args());
+    else if (!LoadInto(name, number) && silentError == 0)
+        RaiseRunTimeError("LoadEx", kImageLoadFailed, args());
 }
 
 template <typename F> void* Address(F* function) {
@@ -55,6 +102,7 @@ void* ResolveImage(const char* name) {
     if (n == "?DeleteEx@@YAXH@Z") return Address(&DeleteImage);
     if (n == "?GetExistEx@@YAHH@Z") return Address(&ImageExists);
     if (n == "?LoadEx@@YAXPADH@Z") return Address(&LoadImage);
+    if (n == "?LoadEx@@YAXPADHHHH@Z") return Address(&LoadImageSilent);
     return nullptr;
 }
 

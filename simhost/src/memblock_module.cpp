@@ -1,5 +1,7 @@
 // The memblock module: numbered blocks of bytes that the plug-in fills through
-// write calls or a raw address, and turns into images and meshes.
+// write calls or a raw address, and turns into images and meshes. Each function
+// makes the real host's checks in the real host's order; a failed check raises
+// its run-time error and the call does nothing more.
 #include <cstring>
 #include <map>
 #include <new>
@@ -21,7 +23,6 @@ constexpr uint32_t kImageDepth = 32;
 // A block's bytes never move while it exists, so an address handed out by
 // GetMemblockPtr stays valid until that block is deleted or replaced.
 std::map<int, std::vector<uint8_t>> g_memblocks;
-std::vector<RefusedWrite> g_refusedWrites;
 int g_addressRefusedFor = -1;
 bool g_keepMeshMemblocks = false;
 std::vector<std::vector<uint8_t>> g_meshMemblocks;
@@ -59,61 +60,90 @@ void WriteWord(uint8_t* at, uint32_t value) {
     at[3] = static_cast<uint8_t>(value >> 24);
 }
 
-// Writes four bytes only when they lie wholly inside an existing memblock.
-void WriteChecked(const char* function, int number, int position, uint32_t value) {
+bool IsMemblockNumber(int number) {
+    return number >= 1 && number <= kLastMemblockNumber;
+}
+
+bool IsImageNumber(int number) {
+    return number >= 1 && number <= kLastImageNumber;
+}
+
+// The checks of every function that works on an existing memblock.
+template <typename... Values> bool RefuseMissing(const char* name, int number, Values... args) {
+    return RefuseCall(!IsMemblockNumber(number), kMemblockRangeIllegal, name, args...) ||
+           RefuseCall(!Find(number), kMemblockNotExist, name, args...);
+}
+
+// Writes four bytes; the host takes a position from 0 to four bytes short of
+// the memblock's end.
+void WriteChecked(const char* name, int number, int position, uint32_t value, double shown) {
+    if (RefuseMissing(name, number, number, position, shown)) return;
     std::vector<uint8_t>* block = Find(number);
-    if (!block || position < 0 || static_cast<uint64_t>(position) + 4 > block->size()) {
-        g_refusedWrites.push_back({function, number, position});
+    if (RefuseCall(position < 0 || static_cast<uint64_t>(position) + 4 > block->size(),
+                   kMemblockOutsideRange, name, number, position, shown))
         return;
-    }
     WriteWord(block->data() + position, value);
 }
 
 void __attribute__((cdecl)) MakeMemblock(int number, int size) {
     LogCallOf("MakeMemblock", number, size);
-    if (size > 0) Make(number, static_cast<uint64_t>(size));
+    const char* name = "MakeMemblock";
+    if (RefuseCall(!IsMemblockNumber(number), kMemblockRangeIllegal, name, number, size) ||
+        RefuseCall(Find(number) != nullptr, kMemblockAlreadyExists, name, number, size) ||
+        RefuseCall(size < 1, kMemblockSizeInvalid, name, number, size))
+        return;
+    RefuseCall(!Make(number, static_cast<uint64_t>(size)), kMemblockCreationFailed, name, number,
+               size);
 }
 
 void __attribute__((cdecl)) DeleteMemblock(int number) {
     LogCallOf("DeleteMemblock", number);
+    if (RefuseMissing("DeleteMemblock", number, number)) return;
     g_memblocks.erase(number);
 }
 
 int __attribute__((cdecl)) MemblockExist(int number) {
     LogCallOf("MemblockExist", number);
+    if (RefuseCall(!IsMemblockNumber(number), kMemblockRangeIllegal, "MemblockExist", number))
+        return 0;
     return Find(number) ? 1 : 0;
 }
 
 int __attribute__((cdecl)) GetMemblockSize(int number) {
     LogCallOf("GetMemblockSize", number);
-    const std::vector<uint8_t>* block = Find(number);
-    return block ? static_cast<int>(block->size()) : 0;
+    if (RefuseMissing("GetMemblockSize", number, number)) return 0;
+    return static_cast<int>(Find(number)->size());
 }
 
 uint32_t __attribute__((cdecl)) GetMemblockPtr(int number) {
     LogCallOf("GetMemblockPtr", number);
+    if (RefuseMissing("GetMemblockPtr", number, number)) return 0;
     std::vector<uint8_t>* block = number == g_addressRefusedFor ? nullptr : Find(number);
     return block ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block->data())) : 0;
 }
 
 void __attribute__((cdecl)) WriteMemblockDWord(int number, int position, uint32_t value) {
     LogCallOf("WriteMemblockDWord", number, position, value);
-    WriteChecked("WriteMemblockDWord", number, position, value);
+    WriteChecked("WriteMemblockDWord", number, position, value, value);
 }
 
 void __attribute__((cdecl)) WriteMemblockFloat(int number, int position, float value) {
     LogCallOf("WriteMemblockFloat", number, position, value);
     uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    WriteChecked("WriteMemblockFloat", number, position, bits);
+    WriteChecked("WriteMemblockFloat", number, position, bits, value);
 }
 
 // Reads an image memblock: header width, height and depth, then the pixels.
 // The header is not trusted: the pixels it announces must all be present.
 void __attribute__((cdecl)) CreateImageFromMemblock(int image, int number) {
     LogCallOf("CreateImageFromMemblock", image, number);
+    const char* name = "CreateImageFromMemblock";
+    if (RefuseCall(!IsImageNumber(image), kImageNumberIllegal, name, image, number) ||
+        RefuseMissing(name, number, image, number))
+        return;
     const std::vector<uint8_t>* block = Find(number);
-    if (!block || block->size() < kImageHeaderSize) return;
+    if (block->size() < kImageHeaderSize) return;
     const uint8_t* bytes = block->data();
     const uint32_t width = ReadWord(bytes);
     const uint32_t height = ReadWord(bytes + 4);
@@ -130,10 +160,15 @@ void __attribute__((cdecl)) CreateImageFromMemblock(int image, int number) {
     }
 }
 
+// Replaces any memblock of that number, as the host does.
 void __attribute__((cdecl)) CreateMemblockFromImage(int number, int image) {
     LogCallOf("CreateMemblockFromImage", number, image);
+    const char* name = "CreateMemblockFromImage";
     ImagePixels found;
-    if (!FindImage(image, &found)) return;
+    if (RefuseCall(!IsMemblockNumber(number), kMemblockRangeIllegal, name, number, image) ||
+        RefuseCall(!IsImageNumber(image), kImageNumberIllegal, name, number, image) ||
+        RefuseCall(!FindImage(image, &found), kImageNotExist, name, number, image))
+        return;
     const uint64_t pixelCount = uint64_t{found.width} * found.height;
     std::vector<uint8_t>* block = Make(number, kImageHeaderSize + pixelCount * 4);
     if (!block) return;
@@ -145,16 +180,16 @@ void __attribute__((cdecl)) CreateMemblockFromImage(int number, int image) {
         WriteWord(bytes + kImageHeaderSize + 4 * i, found.pixels[i]);
 }
 
+// Replaces any mesh of that number, as the host does; a mesh made from a
+// memblock must lie below the host's last mesh number.
 void __attribute__((cdecl)) CreateMeshFromMemblock(int mesh, int number) {
     LogCallOf("CreateMeshFromMemblock", mesh, number);
-    // A missing memblock goes to the mesh store as no bytes, so that it refuses
-    // the mesh the same way as for bytes it cannot decode.
-    const std::vector<uint8_t>* block = Find(number);
-    if (g_keepMeshMemblocks) g_meshMemblocks.push_back(block ? *block : std::vector<uint8_t>());
-    if (!block) {
-        PutMeshFromMemblock(mesh, nullptr, 0);
+    const char* name = "CreateMeshFromMemblock";
+    if (RefuseCall(mesh < 1 || mesh >= kLastMeshNumber, kMeshNumberIllegal, name, mesh, number) ||
+        RefuseMissing(name, number, mesh, number))
         return;
-    }
+    const std::vector<uint8_t>* block = Find(number);
+    if (g_keepMeshMemblocks) g_meshMemblocks.push_back(*block);
     PutMeshFromMemblock(mesh, block->data(), static_cast<uint32_t>(block->size()));
 }
 
@@ -189,7 +224,6 @@ HostModule& MemblockModule() {
 void ResetMemblocks() {
     // Swap with empties so that the memory itself goes, not just the contents.
     std::map<int, std::vector<uint8_t>>().swap(g_memblocks);
-    std::vector<RefusedWrite>().swap(g_refusedWrites);
     g_addressRefusedFor = -1;
     g_keepMeshMemblocks = false;
     std::vector<std::vector<uint8_t>>().swap(g_meshMemblocks);
@@ -229,10 +263,6 @@ std::vector<int> MemblockNumbers() {
     for (const auto& entry : g_memblocks)
         numbers.push_back(entry.first);
     return numbers;
-}
-
-const std::vector<RefusedWrite>& RefusedWrites() {
-    return g_refusedWrites;
 }
 
 } // namespace simhost

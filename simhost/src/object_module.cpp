@@ -1,5 +1,9 @@
 // The 3D-object module: the host functions the plug-in looks up on word 25,
 // each logged (when a test turned the call log on) and applied to the model.
+// Each makes the real host's checks first, in its order: a number outside the
+// host's range, or an object, limb or mesh missing where one must exist (or
+// present where none may), raises the host's run-time error and the call does
+// nothing more.
 #include <cstring>
 #include <string>
 
@@ -26,13 +30,42 @@ uint32_t FloatBits(float value) {
 // The float result of a getter on a missing object or limb.
 constexpr uint32_t kZeroBits = 0;
 
+bool IsObjectNumber(int object) {
+    return object >= 1 && object <= kLastObjectNumber;
+}
+
+// The checks of every function on an existing object, limb or mesh.
+template <typename... Values> bool RefuseObject(const char* name, int object, Values... args) {
+    return RefuseCall(!IsObjectNumber(object), kObjectNumberIllegal, name, args...) ||
+           RefuseCall(!scene::FindObject(object), kObjectNotExist, name, args...);
+}
+
+template <typename... Values>
+bool RefuseLimb(const char* name, int object, int limb, Values... args) {
+    return RefuseObject(name, object, args...) ||
+           RefuseCall(limb < 0 || limb > kLastLimbNumber, kLimbNumberIllegal, name, args...) ||
+           RefuseCall(!scene::FindLimb(object, limb), kLimbNotExist, name, args...);
+}
+
+template <typename... Values> bool RefuseMesh(const char* name, int mesh, Values... args) {
+    return RefuseCall(mesh < 1 || mesh > kLastMeshNumber, kMeshNumberIllegal, name, args...) ||
+           RefuseCall(!FindMeshVertices(mesh), kMeshNotExist, name, args...);
+}
+
 // Object and mesh management.
 
 void HOST_CDECL MakeObject(int object, int mesh, int image) {
     LogCallOf("MakeObject", object, mesh, image);
+    const char* name = "MakeObject";
+    if (RefuseMesh(name, mesh, object, mesh, image) ||
+        RefuseCall(!IsObjectNumber(object), kObjectNumberIllegal, name, object, mesh, image) ||
+        RefuseCall(scene::FindObject(object) != nullptr, kObjectAlreadyExists, name, object, mesh,
+                   image))
+        return;
     scene::MakeObject(object, mesh, image);
 }
 
+// Passes over a number with no object silently, as the host does.
 void HOST_CDECL DeleteEx(int object) {
     LogCallOf("DeleteEx", object);
     scene::DeleteObject(object);
@@ -40,14 +73,34 @@ void HOST_CDECL DeleteEx(int object) {
 
 int HOST_CDECL GetExist(int object) {
     LogCallOf("GetExist", object);
+    if (RefuseCall(!IsObjectNumber(object), kObjectNumberIllegal, "GetExist", object)) return 0;
     return scene::FindObject(object) ? 1 : 0;
 }
 
 void HOST_CDECL DeleteMesh(int mesh) {
     LogCallOf("DeleteMesh", mesh);
+    if (RefuseMesh("DeleteMesh", mesh, mesh)) return;
     DeleteMeshNumber(mesh);
 }
 
+// The host reads its mesh list at any index below its length, a negative one
+// included: the stand-in takes a number below 1 for a fault of the caller.
+int HOST_CDECL GetMeshExist(int mesh) {
+    LogCallOf("GetMeshExist", mesh);
+    if (RefuseCall(mesh < 1, kMeshNumberIllegal, "GetMeshExist", mesh)) return 0;
+    return FindMeshVertices(mesh) ? 1 : 0;
+}
+
+int HOST_CDECL GetLimbExist(int object, int limb) {
+    LogCallOf("GetLimbExist", object, limb);
+    const char* name = "GetLimbExist";
+    if (RefuseObject(name, object, object, limb) ||
+        RefuseCall(limb < 0 || limb > kLastLimbNumber, kLimbNumberIllegal, name, object, limb))
+        return 0;
+    return scene::FindLimb(object, limb) ? 1 : 0;
+}
+
+// Silent, as the host's: null for a number with no object.
 sObject* HOST_CDECL GetObjectA(int object) {
     LogCallOf("GetObjectA", object);
     SceneObject* found = scene::FindObject(object);
@@ -56,8 +109,8 @@ sObject* HOST_CDECL GetObjectA(int object) {
 
 void HOST_CDECL SetSmoothing(int object, float angle) {
     LogCallOf("SetSmoothing", object, angle);
+    if (RefuseObject("SetSmoothing", object, object, angle)) return;
     SceneObject* found = scene::FindObject(object);
-    if (!found) return;
     if (angle < 0.0f) angle = 0.0f;
     if (angle > 100.0f) angle = 100.0f;
     for (const auto& entry : found->Limbs())
@@ -68,142 +121,169 @@ void HOST_CDECL SetSmoothing(int object, float angle) {
 
 void HOST_CDECL Position(int object, float x, float y, float z) {
     LogCallOf("Position", object, x, y, z);
-    if (SceneObject* found = scene::FindObject(object)) found->position = {x, y, z};
+    if (RefuseObject("Position", object, object, x, y, z)) return;
+    scene::FindObject(object)->position = {x, y, z};
 }
 
 void HOST_CDECL Rotate(int object, float x, float y, float z) {
     LogCallOf("Rotate", object, x, y, z);
-    if (SceneObject* found = scene::FindObject(object)) found->angles = {x, y, z};
+    if (RefuseObject("Rotate", object, object, x, y, z)) return;
+    scene::FindObject(object)->angles = {x, y, z};
 }
 
 void HOST_CDECL Show(int object) {
     LogCallOf("Show", object);
-    if (SceneObject* found = scene::FindObject(object)) found->visible = true;
+    if (RefuseObject("Show", object, object)) return;
+    scene::FindObject(object)->visible = true;
 }
 
 void HOST_CDECL Hide(int object) {
     LogCallOf("Hide", object);
-    if (SceneObject* found = scene::FindObject(object)) found->visible = false;
+    if (RefuseObject("Hide", object, object)) return;
+    scene::FindObject(object)->visible = false;
 }
 
-uint32_t ObjectField(int object, float Float3::*axis, Float3 SceneObject::*field) {
-    const SceneObject* found = scene::FindObject(object);
-    return found ? FloatBits((found->*field).*axis) : kZeroBits;
+uint32_t ObjectField(const char* name, int object, float Float3::*axis,
+                     Float3 SceneObject::*field) {
+    LogCallOf(name, object);
+    if (RefuseObject(name, object, object)) return kZeroBits;
+    return FloatBits((scene::FindObject(object)->*field).*axis);
 }
 
 uint32_t HOST_CDECL GetXPositionEx(int object) {
-    LogCallOf("GetXPositionEx", object);
-    return ObjectField(object, &Float3::x, &SceneObject::position);
+    return ObjectField("GetXPositionEx", object, &Float3::x, &SceneObject::position);
 }
 uint32_t HOST_CDECL GetYPositionEx(int object) {
-    LogCallOf("GetYPositionEx", object);
-    return ObjectField(object, &Float3::y, &SceneObject::position);
+    return ObjectField("GetYPositionEx", object, &Float3::y, &SceneObject::position);
 }
 uint32_t HOST_CDECL GetZPositionEx(int object) {
-    LogCallOf("GetZPositionEx", object);
-    return ObjectField(object, &Float3::z, &SceneObject::position);
+    return ObjectField("GetZPositionEx", object, &Float3::z, &SceneObject::position);
 }
 uint32_t HOST_CDECL GetXRotationEx(int object) {
-    LogCallOf("GetXRotationEx", object);
-    return ObjectField(object, &Float3::x, &SceneObject::angles);
+    return ObjectField("GetXRotationEx", object, &Float3::x, &SceneObject::angles);
 }
 uint32_t HOST_CDECL GetYRotationEx(int object) {
-    LogCallOf("GetYRotationEx", object);
-    return ObjectField(object, &Float3::y, &SceneObject::angles);
+    return ObjectField("GetYRotationEx", object, &Float3::y, &SceneObject::angles);
 }
 uint32_t HOST_CDECL GetZRotationEx(int object) {
-    LogCallOf("GetZRotationEx", object);
-    return ObjectField(object, &Float3::z, &SceneObject::angles);
+    return ObjectField("GetZRotationEx", object, &Float3::z, &SceneObject::angles);
 }
 
 // Limbs.
 
+// The host numbers limbs in the order they come: the one added must be the
+// object's next (limb 0 comes with the object).
 void HOST_CDECL AddLimb(int object, int limb, int mesh) {
     LogCallOf("AddLimb", object, limb, mesh);
-    scene::AddLimb(object, limb, mesh);
+    const char* name = "AddLimb";
+    if (RefuseObject(name, object, object, limb, mesh) ||
+        RefuseMesh(name, mesh, object, limb, mesh))
+        return;
+    const int next = static_cast<int>(scene::FindObject(object)->Limbs().size());
+    if (RefuseCall(limb > -1 && limb != next, kLimbOutOfSequence, name, object, limb, mesh)) return;
+    scene::AddLimb(object, next, mesh);
 }
 
 void HOST_CDECL LinkLimb(int object, int parentLimb, int childLimb) {
     LogCallOf("LinkLimb", object, parentLimb, childLimb);
+    const char* name = "LinkLimb";
+    const auto refuse = [&](bool refused, int code) {
+        return RefuseCall(refused, code, name, object, parentLimb, childLimb);
+    };
+    if (RefuseLimb(name, object, childLimb, object, parentLimb, childLimb) ||
+        RefuseLimb(name, object, parentLimb, object, parentLimb, childLimb) ||
+        refuse(childLimb == 0 || childLimb == parentLimb, kLimbNumberIllegal) ||
+        // Linking a limb under its own descendant would make a loop.
+        refuse(scene::FindObject(object)->IsWithin(parentLimb, childLimb), kLimbNotExist))
+        return;
     scene::LinkLimb(object, parentLimb, childLimb);
+}
+
+// The limb's record after the host's checks; null (and the error raised) when
+// the call names no limb that exists.
+template <typename... Values>
+Limb* CheckedLimb(const char* name, int object, int limb, Values... args) {
+    return RefuseLimb(name, object, limb, args...) ? nullptr : scene::FindLimb(object, limb);
 }
 
 void HOST_CDECL OffsetLimb(int object, int limb, float x, float y, float z) {
     LogCallOf("OffsetLimb", object, limb, x, y, z);
-    if (Limb* found = scene::FindLimb(object, limb)) found->offset = {x, y, z};
+    if (Limb* found = CheckedLimb("OffsetLimb", object, limb, object, limb, x, y, z))
+        found->offset = {x, y, z};
 }
 
 void HOST_CDECL RotateLimb(int object, int limb, float x, float y, float z) {
     LogCallOf("RotateLimb", object, limb, x, y, z);
-    if (Limb* found = scene::FindLimb(object, limb)) found->angles = {x, y, z};
+    if (Limb* found = CheckedLimb("RotateLimb", object, limb, object, limb, x, y, z))
+        found->angles = {x, y, z};
 }
 
 void HOST_CDECL ShowLimb(int object, int limb) {
     LogCallOf("ShowLimb", object, limb);
-    if (Limb* found = scene::FindLimb(object, limb)) found->visible = true;
+    if (Limb* found = CheckedLimb("ShowLimb", object, limb, object, limb)) found->visible = true;
 }
 
 void HOST_CDECL HideLimb(int object, int limb) {
     LogCallOf("HideLimb", object, limb);
-    if (Limb* found = scene::FindLimb(object, limb)) found->visible = false;
+    if (Limb* found = CheckedLimb("HideLimb", object, limb, object, limb)) found->visible = false;
 }
 
-uint32_t LimbField(int object, int limb, float Float3::*axis, Float3 Limb::*field) {
-    const Limb* found = scene::FindLimb(object, limb);
+uint32_t LimbField(const char* name, int object, int limb, float Float3::*axis,
+                   Float3 Limb::*field) {
+    LogCallOf(name, object, limb);
+    const Limb* found = CheckedLimb(name, object, limb, object, limb);
     return found ? FloatBits((found->*field).*axis) : kZeroBits;
 }
 
 uint32_t HOST_CDECL GetLimbXPosition(int object, int limb) {
-    LogCallOf("GetLimbXPosition", object, limb);
-    return LimbField(object, limb, &Float3::x, &Limb::offset);
+    return LimbField("GetLimbXPosition", object, limb, &Float3::x, &Limb::offset);
 }
 uint32_t HOST_CDECL GetLimbYPosition(int object, int limb) {
-    LogCallOf("GetLimbYPosition", object, limb);
-    return LimbField(object, limb, &Float3::y, &Limb::offset);
+    return LimbField("GetLimbYPosition", object, limb, &Float3::y, &Limb::offset);
 }
 uint32_t HOST_CDECL GetLimbZPosition(int object, int limb) {
-    LogCallOf("GetLimbZPosition", object, limb);
-    return LimbField(object, limb, &Float3::z, &Limb::offset);
+    return LimbField("GetLimbZPosition", object, limb, &Float3::z, &Limb::offset);
 }
 uint32_t HOST_CDECL GetLimbAngleX(int object, int limb) {
-    LogCallOf("GetLimbAngleX", object, limb);
-    return LimbField(object, limb, &Float3::x, &Limb::angles);
+    return LimbField("GetLimbAngleX", object, limb, &Float3::x, &Limb::angles);
 }
 uint32_t HOST_CDECL GetLimbAngleY(int object, int limb) {
-    LogCallOf("GetLimbAngleY", object, limb);
-    return LimbField(object, limb, &Float3::y, &Limb::angles);
+    return LimbField("GetLimbAngleY", object, limb, &Float3::y, &Limb::angles);
 }
 uint32_t HOST_CDECL GetLimbAngleZ(int object, int limb) {
-    LogCallOf("GetLimbAngleZ", object, limb);
-    return LimbField(object, limb, &Float3::z, &Limb::angles);
+    return LimbField("GetLimbAngleZ", object, limb, &Float3::z, &Limb::angles);
 }
 
-// Texture stages.
+// Texture stages. Any image number is taken: one the host lacks leaves the
+// stage without a texture.
 
 void HOST_CDECL TextureLimb(int object, int limb, int image) {
     LogCallOf("TextureLimb", object, limb, image);
-    if (Limb* found = scene::FindLimb(object, limb)) SceneObject::BindStage(*found, 0, image);
+    if (Limb* found = CheckedLimb("TextureLimb", object, limb, object, limb, image))
+        SceneObject::BindStage(*found, 0, image);
 }
 
 void HOST_CDECL TextureLimbStage(int object, int limb, int stage, int image) {
     LogCallOf("TextureLimbStage", object, limb, stage, image);
-    if (Limb* found = scene::FindLimb(object, limb)) SceneObject::BindStage(*found, stage, image);
+    if (Limb* found = CheckedLimb("TextureLimbStage", object, limb, object, limb, stage, image))
+        SceneObject::BindStage(*found, stage, image);
 }
 
 void BindOnEveryLimb(int object, int stage, int image) {
     SceneObject* found = scene::FindObject(object);
-    if (!found) return;
     for (const auto& entry : found->Limbs())
         SceneObject::BindStage(*found->FindLimb(entry.first), stage, image);
 }
 
 void HOST_CDECL SetTexture(int object, int image) {
     LogCallOf("SetTexture", object, image);
+    if (RefuseObject("SetTexture", object, object, image)) return;
     BindOnEveryLimb(object, 0, image);
 }
 
 void HOST_CDECL SetTextureStage(int object, int stage, int image) {
     LogCallOf("SetTextureStage", object, stage, image);
+    if (RefuseObject("SetTextureStage", object, object, stage, image)) return;
     BindOnEveryLimb(object, stage, image);
 }
 
@@ -249,6 +329,8 @@ const Export kExports[] = {
     {"?SetTexture@@YAXHH@Z", Address(&SetTexture)},
     {"?SetTextureStage@@YAXHHH@Z", Address(&SetTextureStage)},
     {"?GetObjectA@@YAPAUsObject@@H@Z", Address(&GetObjectA)},
+    {"?GetMeshExist@@YAHH@Z", Address(&GetMeshExist)},
+    {"?GetLimbExist@@YAHHH@Z", Address(&GetLimbExist)},
 };
 
 void* ResolveObjectFunction(const char* name) {

@@ -100,7 +100,6 @@ void AddLimb(int object, int limb, int mesh) {
     // Limb 0 comes with the object and is never replaced by AddLimb.
     if (!found || limb < 1) return;
     found->PutLimb(limb, 0, FindMeshVertices(mesh));
-    // A replaced limb may have had children: they stay under its number.
 }
 
 void LinkLimb(int object, int parentLimb, int childLimb) {

@@ -28,6 +28,10 @@ std::vector<int> ObjectNumbers() {
     return numbers;
 }
 
+void MakeTestObject(int number) {
+    scene::MakeObject(number, 0, 0);
+}
+
 bool FindObject(int number, ObjectState* out) {
     const SceneObject* object = scene::FindObject(number);
     if (!object) return false;

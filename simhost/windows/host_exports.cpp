@@ -94,6 +94,8 @@ uint32_t AfterCoreCall(const char* name, uint32_t result) {
         static const Fn function = reinterpret_cast<Fn>(Resolve(SIMHOST_MODULE_##ns, lookup));     \
         return function args;                                                                      \
     }
+#define HOST_OPTIONAL_FUNCTION HOST_FUNCTION
 #include "host/host_functions.def"
+#undef HOST_OPTIONAL_FUNCTION
 #undef HOST_FUNCTION
 #undef HOST_CORE_FUNCTION

@@ -4,11 +4,21 @@
 #include <cstring>
 #include <limits>
 
+#include "host/host_functions.h"
+#include "host/host_ranges.h"
 #include "plugin/plugin_state.h"
 
 KEP_Map* CurrentMapOrFail() {
     if (!g_plugin.currentMap) SetLastError(KepMessage::NoCurrentMap);
     return g_plugin.currentMap;
+}
+
+bool HostHasObject(int32_t object) {
+    return host::IsObjectNumber(object) && host::object::GetExist(object) != 0;
+}
+
+bool HostHasLimb(int32_t object, int32_t limb) {
+    return limb >= 0 && HostHasObject(object) && host::object::GetLimbExist(object, limb) != 0;
 }
 
 KEP_Group* GroupAtIndex(int32_t groupIndex) {

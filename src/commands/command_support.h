@@ -8,6 +8,12 @@
 // The current map; with none, sets "No current map" and returns null.
 KEP_Map* CurrentMapOrFail();
 
+// Whether the host still holds an object a build recorded, or that object's
+// limb. The script may have deleted or replaced it since, and the host ends
+// the script when a command names an object or limb that is not there.
+bool HostHasObject(int32_t object);
+bool HostHasLimb(int32_t object, int32_t limb);
+
 // The group a script names by group index (group number index + 1), or null.
 // Every int32 index is safe, INT32_MAX included; the group list's cursor is
 // kept as KEP_FindGroup keeps it.

@@ -7,6 +7,7 @@
 #include "core/CError.h"
 #include "core/CFile.h"
 #include "host/host_functions.h"
+#include "host/host_ranges.h"
 #include "map/kep_import.h"
 #include "map/load_context.h"
 #include "plugin/exports.h"
@@ -114,7 +115,8 @@ KEP_EXPORT int32_t KEP_CDECL KEP_MakeKEPFromMemblock(int32_t memblock, int32_t l
     CFile reader;
     ResetLastError();
     return Guarded<int32_t>(0, [&]() -> int32_t {
-        if (!host::memblock::MemblockExist(memblock)) {
+        // The host ends the script when asked about a number it has no place for.
+        if (!host::IsMemblockNumber(memblock) || !host::memblock::MemblockExist(memblock)) {
             SetLastError(KepMessage::InvalidMemblock, memblock);
             return 0;
         }

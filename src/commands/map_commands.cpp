@@ -39,14 +39,17 @@ int32_t PositionInMapList(const KEP_Map* map) {
 }
 
 // Shows or hides every object that a group of the current map owns; groups
-// that sit as limbs in another group's object follow that object.
+// that sit as limbs in another group's object follow that object. Objects the
+// script has deleted since are passed over.
 template <class HostCall> void ForEachOwnedObject(HostCall call) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return;
     COwningList<KEP_Group>& groups = map->groups;
     for (bool more = groups.First(); more && groups.GetCurrent(); more = groups.Next()) {
         const KEP_Group* group = groups.GetCurrent();
-        if (group->build.object != 0 && group->build.ownsObject != 0) call(group->build.object);
+        if (group->build.object != 0 && group->build.ownsObject != 0 &&
+            HostHasObject(group->build.object))
+            call(group->build.object);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/memory.h"
 #include "host/host_functions.h"
+#include "host/host_ranges.h"
 #include "map/kep_import.h"
 #include "map/kep_model.h"
 
@@ -18,10 +19,12 @@ class DeletedImages {
     explicit DeletedImages(KEP_NumberSearches& searches) : m_searches(searches) {}
     void Delete(int32_t image) {
         // Image 0 or below is what a texture or lightmap holds when its image
-        // never loaded: there is nothing of ours to delete.
-        if (image <= 0) return;
+        // never loaded: there is nothing of ours to delete. The script may
+        // have deleted an image itself, and the host ends the script when
+        // asked to delete one that is not there.
+        if (image <= 0 || !host::IsImageNumber(image)) return;
         if (!FirstTime(image)) return;
-        KEP_DeleteHostImage(m_searches, image);
+        if (host::image::GetExistEx(image)) KEP_DeleteHostImage(m_searches, image);
     }
 
   private:
@@ -44,7 +47,8 @@ void KEP_DeleteHostMedia(const KEP_Map* map, KEP_NumberSearches& searches) {
     // it and the existence test passes over it for the others.
     for (int32_t i = 0; i < map->groups.Count(); ++i) {
         const KEP_Group* group = map->groups.At(i);
-        if (group && group->build.object != 0 && host::object::GetExist(group->build.object))
+        if (group && host::IsObjectNumber(group->build.object) &&
+            host::object::GetExist(group->build.object))
             KEP_DeleteHostObject(searches, group->build.object);
     }
     DeletedImages images(searches);

@@ -37,6 +37,13 @@ bool FindPivotTarget(int32_t pivotIndex, PivotTarget& target) {
     target.object = group->build.object;
     target.limb = group->build.firstLimb;
     target.wholeObject = group->build.ownsObject != 0;
+    // The script may have deleted the object, or made another with fewer
+    // limbs under its number: then the group has no geometry left either.
+    if (target.wholeObject ? !HostHasObject(target.object)
+                           : !HostHasLimb(target.object, target.limb)) {
+        SetLastError(KepMessage::NoGroupObject);
+        return false;
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "commands/command_support.h"
 #include "core/memory.h"
 #include "host/host_functions.h"
+#include "host/host_ranges.h"
 #include "map/kep_model.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
@@ -74,7 +75,8 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) 
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    if (!host::image::GetExistEx(image)) {
+    // The host ends the script when asked about a number it has no place for.
+    if (!host::IsImageNumber(image) || !host::image::GetExistEx(image)) {
         SetLastError(KepMessage::InvalidImageMedia);
         return -1;
     }
@@ -114,8 +116,9 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceI
     }
     surface->textureIndex = textureIndex;
     // The surface lives on as the limb it was built into; one that was never
-    // built has nothing in the host to retexture.
-    if (surface->build.object != 0)
+    // built, or whose object or limb the script has deleted since, has nothing
+    // in the host to retexture.
+    if (HostHasLimb(surface->build.object, surface->build.limb))
         host::object::TextureLimb(surface->build.object, surface->build.limb, texture->build.image);
     return 1;
 }

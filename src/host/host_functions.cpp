@@ -52,9 +52,25 @@ namespace host {
         HOST_CALL_##kind(fn, args);                                                                \
     }                                                                                              \
     }
+// The wrapper and Has<name>() share one slot: asking costs the look-up once.
+#define HOST_OPTIONAL_FUNCTION(ns, word, kind, name, params, args, lookup)                         \
+    namespace ns {                                                                                 \
+    namespace {                                                                                    \
+    HostSlot name##Slot;                                                                           \
+    }                                                                                              \
+    bool Has##name() {                                                                             \
+        return name##Slot.Resolve(word, lookup) != nullptr;                                        \
+    }                                                                                              \
+    HOST_RESULT_##kind name params {                                                               \
+        using Fn = HOST_RAW_##kind(KEP_CDECL*) params;                                             \
+        Fn fn = reinterpret_cast<Fn>(name##Slot.Resolve(word, lookup));                            \
+        HOST_CALL_##kind(fn, args);                                                                \
+    }                                                                                              \
+    }
 #define HOST_CORE_FUNCTION(name, lookup)
 #include "host/host_functions.def"
 #undef HOST_CORE_FUNCTION
+#undef HOST_OPTIONAL_FUNCTION
 #undef HOST_FUNCTION
 
 namespace core {

@@ -2,6 +2,8 @@
 // first call (once, even when the name is missing) and afterwards costs one
 // flag test and one indirect call. A wrapper whose function could not be found,
 // or that has no core pointer to look through, calls nothing and returns 0.
+// An optional function's Has<name>() resolves it the same way and tells
+// whether the host has it.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,11 @@ namespace host {
     namespace ns {                                                                                 \
     HOST_RESULT_##kind name params;                                                                \
     }
+#define HOST_OPTIONAL_FUNCTION(ns, word, kind, name, params, args, lookup)                         \
+    HOST_FUNCTION(ns, word, kind, name, params, args, lookup)                                      \
+    namespace ns {                                                                                 \
+    bool Has##name();                                                                              \
+    }
 // The core functions' lookup names: core::kGetGlobPtrLookup and so on.
 #define HOST_CORE_FUNCTION(name, lookup)                                                           \
     namespace core {                                                                               \
@@ -26,6 +33,7 @@ namespace host {
     }
 #include "host/host_functions.def"
 #undef HOST_CORE_FUNCTION
+#undef HOST_OPTIONAL_FUNCTION
 #undef HOST_FUNCTION
 
 namespace core {

@@ -1,5 +1,7 @@
 // The ambient pass: brightens every lightmap image of a file-loaded map by the
-// ambient colour, in place through the scratch memblock's address.
+// ambient colour, in place through the scratch memblock's address (the one the
+// lightmap section chose; the host replaces what a memblock of that number
+// held, so a script's own is never used).
 #include <cstdint>
 #include <cstring>
 
@@ -25,9 +27,11 @@ void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient, KEP_NumberSearches& 
         const KEP_Lightmap* lightmap = map.lightmaps.At(i);
         if (lightmap->build.image <= 0) continue; // no image was made for it
 
-        host::memblock::CreateMemblockFromImage(KEP_kImageMemblock, lightmap->build.image);
-        const uint32_t address = host::memblock::GetMemblockPtr(KEP_kImageMemblock);
-        const int32_t size = host::memblock::GetMemblockSize(KEP_kImageMemblock);
+        KEP_ChooseLightmapScratch(searches);
+        const int32_t memblock = searches.scratch.imageMemblock;
+        host::memblock::CreateMemblockFromImage(memblock, lightmap->build.image);
+        const uint32_t address = host::memblock::GetMemblockPtr(memblock);
+        const int32_t size = host::memblock::GetMemblockSize(memblock);
         const int64_t needed =
             12 + int64_t{lightmap->width} * lightmap->height * 4; // both are positive here
         // Only pixels that lie inside the memblock the host gave are touched;
@@ -42,8 +46,8 @@ void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient, KEP_NumberSearches& 
                 std::memcpy(pixels + 4 * p, &pixel, 4);
             }
             KEP_DeleteHostImage(searches, lightmap->build.image);
-            host::memblock::CreateImageFromMemblock(lightmap->build.image, KEP_kImageMemblock);
+            host::memblock::CreateImageFromMemblock(lightmap->build.image, memblock);
         }
-        host::memblock::DeleteMemblock(KEP_kImageMemblock);
+        host::memblock::DeleteMemblock(memblock);
     }
 }

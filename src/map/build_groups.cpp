@@ -51,15 +51,16 @@ float Difference(float a, float b) {
 void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_Surface* surface,
                      Pass& pass) {
     const int32_t object = KEP_FreeObjectNumber(scene.build.numbers, scene.settings.initialObject);
+    const KEP_ScratchNumbers& scratch = scene.build.numbers.scratch;
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
-        host::object::DeleteMesh(KEP_kScratchMesh);
-        host::memblock::DeleteMemblock(KEP_kMeshMemblock);
+        host::object::DeleteMesh(scratch.mesh);
+        host::memblock::DeleteMemblock(scratch.meshMemblock);
         KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildGroups", KEP_UNIT_MAP);
     }
     group->build.ownsObject = 1;
     group->build.object = object;
-    host::object::MakeObject(object, KEP_kScratchMesh, 0);
+    host::object::MakeObject(object, scratch.mesh, 0);
     if (const int32_t image = TextureImage(scene, surface); image > 0) {
         host::object::SetTextureStage(object, 0, image);
         KEP_NoteObjectImage(scene.build.recordLayout, object, image);
@@ -81,7 +82,7 @@ void AddGroupLimb(Scene& scene, KEP_Group* group, KEP_Surface* surface, Pass& pa
     const int32_t object = group->build.object;
     const int32_t limb = scene.build.limbCounter;
     if (group->build.firstLimb == 0) group->build.firstLimb = limb;
-    host::object::AddLimb(object, limb, KEP_kScratchMesh);
+    host::object::AddLimb(object, limb, scene.build.numbers.scratch.mesh);
     if (group->build.firstLimb != limb) {
         host::object::LinkLimb(object, group->build.firstLimb, limb);
     } else {
@@ -112,14 +113,15 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         const KEP_Mesh* mesh = group->meshes.At(m);
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
             KEP_Surface* surface = mesh->surfaces.At(s);
+            KEP_ChooseSurfaceScratch(scene.build.numbers);
             KEP_BuildSurfaceMesh(surface, mesh, group, scene.flag, scene.build, scene.settings,
                                  &scene.smoothing);
             if (group->build.object == 0)
                 MakeGroupObject(scene, group, mesh, surface, pass);
             else
                 AddGroupLimb(scene, group, surface, pass);
-            host::object::DeleteMesh(KEP_kScratchMesh);
-            host::memblock::DeleteMemblock(KEP_kMeshMemblock);
+            host::object::DeleteMesh(scene.build.numbers.scratch.mesh);
+            host::memblock::DeleteMemblock(scene.build.numbers.scratch.meshMemblock);
         }
         // A mesh without surfaces in a group without an object has nothing
         // to show: no record pass and no Show for object 0.

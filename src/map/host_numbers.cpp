@@ -1,5 +1,6 @@
 // Free host numbers: the first number at or above the setting (and at or above
-// 1) for which the host has nothing.
+// 1) for which the host has nothing, up to the host's last number; the host
+// ends the script when asked about a number past it.
 //
 // A load takes numbers one after another, and asking the host about every
 // number from the setting upwards each time costs a number of calls that grows
@@ -13,24 +14,24 @@
 #include <cstdint>
 
 #include "host/host_functions.h"
+#include "host/host_ranges.h"
 #include "map/kep_import.h"
 
 namespace {
 
-template <class Exists> int32_t FirstFree(int32_t start, Exists exists) {
-    for (int32_t number = start;; ++number) {
+template <class Exists> int32_t FirstFree(int32_t start, int32_t last, Exists exists) {
+    for (int32_t number = start; number <= last; ++number)
         if (!exists(number)) return number;
-        if (number == INT32_MAX) return 0;
-    }
+    return 0;
 }
 
 template <class Exists>
 int32_t Search(const KEP_NumberSearches& searches, KEP_NumberSearchMemory& memory, int32_t setting,
-               Exists exists) {
+               int32_t last, Exists exists) {
     // Number 0 and negative numbers are never handed out.
     const int32_t start = setting > 1 ? setting : 1;
     const bool known = searches.remembering && memory.resume != 0 && memory.start == start;
-    const int32_t found = FirstFree(known ? memory.resume : start, exists);
+    const int32_t found = FirstFree(known ? memory.resume : start, last, exists);
     if (searches.remembering) memory = {start, found};
     return found;
 }
@@ -47,12 +48,12 @@ KEP_NumberSearchScope::~KEP_NumberSearchScope() {
 }
 
 int32_t KEP_FreeImageNumber(KEP_NumberSearches& searches, int32_t initialImage) {
-    return Search(searches, searches.images, initialImage,
+    return Search(searches, searches.images, initialImage, host::kLastImage,
                   [](int32_t n) { return host::image::GetExistEx(n) != 0; });
 }
 
 int32_t KEP_FreeObjectNumber(KEP_NumberSearches& searches, int32_t initialObject) {
-    return Search(searches, searches.objects, initialObject,
+    return Search(searches, searches.objects, initialObject, host::kLastObject,
                   [](int32_t n) { return host::object::GetExist(n) != 0; });
 }
 

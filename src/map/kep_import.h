@@ -42,12 +42,17 @@ void KEP_DoEntities(KEP_LoadContext& load);
 int32_t KEP_FindTexture(KEP_LoadContext& load, const Cstring& name);
 int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name);
 
-// Host numbers the builders borrow for a moment and give back at once: the
-// surface being built, its mesh memblock, and lightmap pixels on their way
-// into or out of an image.
+// Where the scratch numbers (KEP_ScratchNumbers) are looked for: the first
+// number at or above these that the host holds nothing under, so that a
+// script's own memblocks and meshes are never touched.
 constexpr int KEP_kScratchMesh = 1;
 constexpr int KEP_kMeshMemblock = 30;
 constexpr int KEP_kImageMemblock = 31;
+// Choose the scratch numbers of the lightmap pixels, or of a surface's memblock
+// and mesh, unless this load already has; with none left, throw CError "No free
+// memblock number" or "No free mesh number" before any of them is made.
+void KEP_ChooseLightmapScratch(KEP_NumberSearches& searches);
+void KEP_ChooseSurfaceScratch(KEP_NumberSearches& searches);
 
 // The lightmap flag value that gives surfaces their lightmap (stage 1).
 constexpr int32_t KEP_kLightmapsOn = 2;
@@ -60,7 +65,8 @@ inline bool KEP_UsesLightmaps(int32_t lightmapFlag) {
 uint32_t KEP_ParseAmbient(const std::string& value);
 
 // First free host image or object number at or above the setting (and at or
-// above 1); 0 when every number up to the largest is taken.
+// above 1); 0 when every number up to the host's last one is taken, or the
+// setting lies past it.
 int32_t KEP_FreeImageNumber(KEP_NumberSearches& searches, int32_t initialImage);
 int32_t KEP_FreeObjectNumber(KEP_NumberSearches& searches, int32_t initialObject);
 // While one lives (one load), the searches above go on from where the last
@@ -81,10 +87,11 @@ void KEP_DeleteHostObject(KEP_NumberSearches& searches, int32_t object);
 
 // Scene building.
 void KEP_ApplyAmbient(const KEP_Map& map, uint32_t ambient, KEP_NumberSearches& searches);
-// One surface of `mesh` as host mesh 1, its normals smoothed as the host's
-// SetSmoothing(object, 100) would; `group` tells whether it makes the group's
-// object or becomes a limb. `smoothing` is working memory a build reuses
-// (null: the call takes its own).
+// One surface of `mesh` as the scratch mesh, through the scratch memblock
+// (both chosen before: KEP_ChooseSurfaceScratch), its normals smoothed as the
+// host's SetSmoothing(object, 100) would; `group` tells whether it makes the
+// group's object or becomes a limb. `smoothing` is working memory a build
+// reuses (null: the call takes its own).
 void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
                           int32_t lightmapFlag, const KEP_BuildState& build,
                           const KEP_LoadSettings& settings,

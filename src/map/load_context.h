@@ -29,10 +29,20 @@ struct KEP_NumberSearchMemory {
     int32_t start = 0;
     int32_t resume = 0;
 };
+// Host numbers the builders borrow for a moment and give back at once: the
+// memblock lightmap pixels pass through on their way into or out of an image,
+// the memblock a surface is written into, and the mesh made from it. Each is
+// chosen on its first use in a load (map/scratch_numbers.cpp); 0 until then.
+struct KEP_ScratchNumbers {
+    int32_t imageMemblock = 0;
+    int32_t meshMemblock = 0;
+    int32_t mesh = 0;
+};
 struct KEP_NumberSearches {
     bool remembering = false; // only while a load runs
     KEP_NumberSearchMemory images;
     KEP_NumberSearchMemory objects;
+    KEP_ScratchNumbers scratch;
 };
 
 // Scene-builder state that outlives a map: the next limb number, the position

@@ -1,5 +1,5 @@
-// Lightmap section: each lightmap becomes a host image through scratch
-// memblock 31, in the host's image memblock layout.
+// Lightmap section: each lightmap becomes a host image through the scratch
+// memblock (usually 31), in the host's image memblock layout.
 #include <cstdint>
 #include <cstring>
 
@@ -13,20 +13,20 @@ namespace {
 // from the data straight into the memblock's bytes when the host gives their
 // address and they are all there, else one host write per value (which
 // leaves the same bytes).
-void FillImageMemblock(CFile& reader, int32_t width, int32_t height, int32_t pixelBytes) {
+void FillImageMemblock(CFile& reader, int32_t memblock, int32_t width, int32_t height,
+                       int32_t pixelBytes) {
     const uint32_t header[3] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32};
-    const uint32_t address = host::memblock::GetMemblockPtr(KEP_kImageMemblock);
-    if (address != 0 && host::memblock::GetMemblockSize(KEP_kImageMemblock) >= pixelBytes + 16) {
+    const uint32_t address = host::memblock::GetMemblockPtr(memblock);
+    if (address != 0 && host::memblock::GetMemblockSize(memblock) >= pixelBytes + 16) {
         uint8_t* bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
         std::memcpy(bytes, header, sizeof header);
         reader.ReadBytes(bytes + sizeof header, pixelBytes);
         return;
     }
     for (int32_t i = 0; i < 3; ++i)
-        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, 4 * i, header[i]);
+        host::memblock::WriteMemblockDWord(memblock, 4 * i, header[i]);
     for (int32_t at = 12; at < pixelBytes + 12; at += 4)
-        host::memblock::WriteMemblockDWord(KEP_kImageMemblock, at,
-                                           static_cast<uint32_t>(reader.ReadInt()));
+        host::memblock::WriteMemblockDWord(memblock, at, static_cast<uint32_t>(reader.ReadInt()));
 }
 
 } // namespace
@@ -65,20 +65,22 @@ void KEP_DoLightmaps(KEP_LoadContext& load) {
             KepFailEndOfData("KEP_DoLightmaps", KEP_UNIT_MAP, __LINE__, reader.Position(),
                              reader.Size(), pixelBytes);
 
-        host::memblock::MakeMemblock(KEP_kImageMemblock, static_cast<int32_t>(pixelBytes + 16));
+        KEP_ChooseLightmapScratch(load.build.numbers);
+        const int32_t memblock = load.build.numbers.scratch.imageMemblock;
+        host::memblock::MakeMemblock(memblock, static_cast<int32_t>(pixelBytes + 16));
         try {
-            FillImageMemblock(reader, width, height, static_cast<int32_t>(pixelBytes));
+            FillImageMemblock(reader, memblock, width, height, static_cast<int32_t>(pixelBytes));
         } catch (...) {
             // Only a file cut short while it is read gets here.
-            host::memblock::DeleteMemblock(KEP_kImageMemblock);
+            host::memblock::DeleteMemblock(memblock);
             throw;
         }
 
         const int32_t image = KEP_FreeImageNumber(load.build.numbers, load.settings.initialImage);
         lightmap->build.image = image;
         KEP_Lightmap* added = KepHandOver(map->lightmaps, lightmap);
-        if (image != 0) host::memblock::CreateImageFromMemblock(image, KEP_kImageMemblock);
-        host::memblock::DeleteMemblock(KEP_kImageMemblock);
+        if (image != 0) host::memblock::CreateImageFromMemblock(image, memblock);
+        host::memblock::DeleteMemblock(memblock);
         // An image number is handed out only once the host holds the image.
         if (image == 0 || !host::image::GetExistEx(image)) {
             added->build.image = 0;

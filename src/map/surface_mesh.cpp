@@ -1,5 +1,6 @@
-// One surface as host mesh 1, through memblock 30 in the host's mesh memblock
-// layout: a plain triangle list, corners in reverse order.
+// One surface as the scratch mesh (usually 1), through the scratch memblock
+// (usually 30) in the host's mesh memblock layout: a plain triangle list,
+// corners in reverse order.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -58,10 +59,11 @@ void EncodeCorner(const KEP_Vertex& v, const double base[3], const float* offset
 // readable, so the normals can be smoothed in them before the host has them.
 class MemblockWords {
   public:
-    explicit MemblockWords(int64_t size)
-        : m_size(size), m_copy(Bytes::allocator_type(KEP_UNIT_MAP, __LINE__)) {
-        const uint32_t address = host::memblock::GetMemblockPtr(KEP_kMeshMemblock);
-        if (address != 0 && host::memblock::GetMemblockSize(KEP_kMeshMemblock) >= size)
+    MemblockWords(int32_t memblock, int64_t size)
+        : m_memblock(memblock), m_size(size),
+          m_copy(Bytes::allocator_type(KEP_UNIT_MAP, __LINE__)) {
+        const uint32_t address = host::memblock::GetMemblockPtr(memblock);
+        if (address != 0 && host::memblock::GetMemblockSize(memblock) >= size)
             m_bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
     }
     // Takes the copy when the host's bytes cannot be written directly.
@@ -94,15 +96,15 @@ class MemblockWords {
             const bool isFloat = position >= kHeaderBytes &&
                                  (position - kHeaderBytes) / 4 % cornerWords != kDiffuseWord;
             if (isFloat)
-                host::memblock::WriteMemblockFloat(KEP_kMeshMemblock, position,
-                                                   KepFloatFromBits(word));
+                host::memblock::WriteMemblockFloat(m_memblock, position, KepFloatFromBits(word));
             else
-                host::memblock::WriteMemblockDWord(KEP_kMeshMemblock, position, word);
+                host::memblock::WriteMemblockDWord(m_memblock, position, word);
         }
     }
 
   private:
     using Bytes = std::vector<uint8_t, KepAllocator<uint8_t>>;
+    int32_t m_memblock;
     int64_t m_size;
     uint8_t* m_bytes = nullptr;
     Bytes m_copy; // empty when the host's bytes are written directly
@@ -133,12 +135,13 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     if (!smoothing) smoothing = &ownSmoothing;
     smoothing->Reserve(vertices);
 
-    host::memblock::MakeMemblock(KEP_kMeshMemblock, static_cast<int32_t>(size));
-    MemblockWords out(size);
+    const KEP_ScratchNumbers& scratch = build.numbers.scratch;
+    host::memblock::MakeMemblock(scratch.meshMemblock, static_cast<int32_t>(size));
+    MemblockWords out(scratch.meshMemblock, size);
     try {
         out.TakeCopyIfNeeded();
     } catch (const std::bad_alloc&) {
-        host::memblock::DeleteMemblock(KEP_kMeshMemblock);
+        host::memblock::DeleteMemblock(scratch.meshMemblock);
         throw;
     }
     const uint32_t header[3] = {lightmapped ? kLightmappedFormat : kPlainFormat,
@@ -171,5 +174,5 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     // The host's smoothing, once for this mesh, over the very floats it gets.
     smoothing->Smooth(out.Vertices(), vertices, stride);
     out.Send(stride);
-    host::memblock::CreateMeshFromMemblock(KEP_kScratchMesh, KEP_kMeshMemblock);
+    host::memblock::CreateMeshFromMemblock(scratch.mesh, scratch.meshMemblock);
 }

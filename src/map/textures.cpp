@@ -8,6 +8,26 @@
 #include "host/host_functions.h"
 #include "map/kep_import.h"
 
+namespace {
+
+// The host copies a file name into fixed buffers of 256 and 260 characters
+// before it opens the file; a longer name would run past them.
+const std::size_t kLongestImagePath = 255;
+
+// Loads an image file into a free image number. A host that has the silent
+// loader makes no image of a file it cannot read; the plain loader, all older
+// releases have, ends the script instead.
+void LoadImageFile(const std::string& path, int32_t image) {
+    std::vector<char> file(path.begin(), path.end());
+    file.push_back('\0');
+    if (host::image::HasLoadExSilent())
+        host::image::LoadExSilent(file.data(), image, 0, 0, 1);
+    else
+        host::image::LoadEx(file.data(), image);
+}
+
+} // namespace
+
 int32_t KEP_FindTexture(KEP_LoadContext& load, const Cstring& name) {
     const std::string upper = KEP_UpperCase(name.CStr());
     if (upper.find("CAULK") != std::string::npos) return -1;
@@ -30,12 +50,10 @@ int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name) {
     map->textures.SetCurrent(-1);
     KEP_TextureInfo* added = KepHandOver(map->textures, texture);
 
-    const int32_t image = KEP_FreeImageNumber(load.build.numbers, load.settings.initialImage);
-    if (image != 0) {
-        std::vector<char> file(path.begin(), path.end());
-        file.push_back('\0');
-        host::image::LoadEx(file.data(), image);
-    }
+    const int32_t image = path.size() > kLongestImagePath
+                              ? 0
+                              : KEP_FreeImageNumber(load.build.numbers, load.settings.initialImage);
+    if (image != 0) LoadImageFile(path, image);
     if (image == 0 || !host::image::GetExistEx(image)) {
         added->build.image = 0;
         KEP_FAIL(Media, InvalidImage, "KEP_AddTexture", KEP_UNIT_MAP);

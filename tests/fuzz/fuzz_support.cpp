@@ -66,8 +66,8 @@ void ClearEveryMap() {
         ASSERT_GE(guard, 0) << "KEP CLEAR does not clear";
         KEP_Clear();
     }
-    for (const simhost::RefusedWrite& w : simhost::RefusedWrites())
-        ADD_FAILURE() << "the host refused " << w.function << " to memblock " << w.memblock;
+    for (const simhost::RunTimeError& error : simhost::RunTimeErrors())
+        ADD_FAILURE() << "the host raised a run-time error: " << error.Text();
     for (int number : simhost::MemblockNumbers())
         EXPECT_EQ(number, kMapMemblock) << "a memblock left";
     EXPECT_TRUE(simhost::MeshNumbers().empty()) << "a mesh left";

@@ -85,6 +85,8 @@ const std::map<std::string, std::pair<int, const char*>> kHostFunctions = {
     {"ObjectAngleY", {25, "?GetYRotationEx@@YAKH@Z"}},
     {"LimbAngleX", {25, "?GetLimbAngleX@@YAKHH@Z"}},
     {"MakeMemblock", {21, "?MakeMemblock@@YAXHH@Z"}},
+    {"MemblockExists", {21, "?MemblockExist@@YAHH@Z"}},
+    {"DeleteMemblock", {21, "?DeleteMemblock@@YAXH@Z"}},
     {"MemblockPtr", {21, "?GetMemblockPtr@@YAKH@Z"}},
 };
 
@@ -122,8 +124,10 @@ struct Session {
             return (token[0] == 'o' ? objectBase : imageBase) + std::stoi(token.substr(2));
         return std::stoi(token);
     }
-    // Makes memblock `number` holding the bytes, as a script's MAKE MEMBLOCK and writes do.
+    // Makes memblock `number` holding the bytes, as a script's MAKE MEMBLOCK and
+    // writes do; one of that number goes first, as the host makes none over it.
     void PutMemblock(int number, const kepw::Bytes& bytes) const {
+        if (Call("MemblockExists", {uint32_t(number)})) Call("DeleteMemblock", {uint32_t(number)});
         Call("MakeMemblock", {uint32_t(number), uint32_t(bytes.size())});
         const uint32_t address = Call("MemblockPtr", {uint32_t(number)});
         if (!address) throw Failure("the host made no memblock");

@@ -52,6 +52,7 @@ ScopedWorkingDir::~ScopedWorkingDir() {
 int32_t LoadFromMemblock(const kepw::Bytes& bytes, int32_t lightmapFlag) {
     const int32_t result = kepsession::LoadBytes(bytes, lightmapFlag, kMapMemblock) ? 1 : 0;
     ExpectLoadedMapsConsistent();
+    ExpectNoRunTimeError();
     return result;
 }
 
@@ -59,7 +60,14 @@ int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes) {
     EXPECT_TRUE(kepw::WriteFile(path, bytes)) << path;
     const int32_t result = kepsession::LoadFile(path, 0) ? 1 : 0;
     ExpectLoadedMapsConsistent();
+    ExpectNoRunTimeError();
     return result;
+}
+
+void ExpectNoRunTimeError() {
+    for (const simhost::RunTimeError& error : simhost::RunTimeErrors())
+        ADD_FAILURE() << "the host raised a run-time error: " << error.Text();
+    simhost::ClearRunTimeErrors();
 }
 
 void WriteImageFile(const std::string& path, uint32_t colour) {

@@ -39,7 +39,8 @@ class ScopedWorkingDir {
 
 constexpr int kMapMemblock = 7; // where the map tests put their maps
 // Both loads check every loaded map against the host afterwards
-// (map_invariants.h), whatever the result.
+// (map_invariants.h), whatever the result, and that the host raised no
+// run-time error (ExpectNoRunTimeError).
 // "MAKE KEP FROM MEMBLOCK" of the bytes.
 int32_t LoadFromMemblock(const kepw::Bytes& bytes, int32_t lightmapFlag = 0);
 // Writes the bytes to `path` and runs "LOAD KEP" on it (lightmap flag 0).
@@ -48,6 +49,11 @@ int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes);
 void WriteImageFile(const std::string& path, uint32_t colour = 0xff336699u);
 
 KEP_Map* CurrentMap();
+
+// Adds a test failure for every run-time error the stand-in host recorded
+// since the last check (a real host would have ended the script), then
+// forgets them.
+void ExpectNoRunTimeError();
 
 // False only when LeakSanitizer is in the build and finds a leak at this moment.
 bool NoLeaksSoFar();

@@ -29,6 +29,8 @@ TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
     EXPECT_EQ(KEP_GetCurrentMap(), -1);
 }
 
+// The script deletes an object and an image of the map: the commands pass
+// over them, where the host would end the script for naming them.
 TEST_F(MapManagementTest, TextureMeshShowHideAndClearReachEachHostObjectAndImageOnce) {
     // Groups 3 and 2 own objects 1000 and 1001; group 1, 2's child, is a limb
     // of 1001. The lightmap is image 1000, textures a and b 1001 and 1002.
@@ -40,19 +42,23 @@ TEST_F(MapManagementTest, TextureMeshShowHideAndClearReachEachHostObjectAndImage
     ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
     simhost::MakeTestImage(7, 1, 1, {0u});
     host::object::DeleteEx(1000);                   // by the script
+    host::image::DeleteEx(1002);                    // by the script
     ASSERT_EQ(KEP_TextureCreate("again", 1001), 2); // one image, two textures
     simhost::SetCallLog(simhost::CallLog::kFull);
     EXPECT_EQ(KEP_TextureMesh(0, 0, 1), 1); // group 1's surface: limb 1 of object 1001
+    EXPECT_EQ(KEP_TextureMesh(2, 0, 1), 1); // group 3's surface: object 1000 is gone
     KEP_HideMap();
     KEP_ShowMap();
     KEP_Clear();
     EXPECT_EQ(g_plugin.lastErrorCode, 1);
     // Groups in list order (default, 3, 2, 1), then texture and lightmap images.
     EXPECT_EQ(CallsAmong({"TextureLimb", "Hide", "Show", "GetExist", "DeleteEx"}),
-              "TextureLimb(1001,1,1002) Hide(1000) Hide(1001) Show(1000) Show(1001) GetExist(1000) "
-              "GetExist(1001) "
-              "DeleteEx(1001) GetExist(1001) DeleteEx(1001) DeleteEx(1002) DeleteEx(1000)");
+              "GetExist(1001) TextureLimb(1001,1,1002) GetExist(1000) "
+              "GetExist(1000) GetExist(1001) Hide(1001) GetExist(1000) GetExist(1001) Show(1001) "
+              "GetExist(1000) GetExist(1001) DeleteEx(1001) GetExist(1001) "
+              "DeleteEx(1001) DeleteEx(1000)");
     EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{7});
+    ExpectNoRunTimeError();
     EXPECT_EQ(KEP_GetCurrentMap(), -1);
     EXPECT_TRUE(NoLeaksSoFar());
 }

@@ -57,6 +57,19 @@ class LoadFailureTest : public PluginTest {
     ScopedWorkingDir here{dir.Path()};
 };
 
+// A bitmap file's two headers for 2 x 2 pixels, and not one pixel.
+kepw::Bytes BitmapHeaderOnly() {
+    kepw::Bytes bytes(54, 0);
+    auto put = [&](std::size_t at, uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    bytes[0] = 'B', bytes[1] = 'M';
+    put(2, 54 + 16, 4), put(10, 54, 4), put(14, 40, 4);          // sizes, where the pixels start
+    put(18, 2, 4), put(22, 2, 4), put(26, 1, 2), put(28, 24, 2); // 2 x 2, 24 bits
+    return bytes;
+}
+
 // A map of groups 1..count, each the parent of the one before: 1 lies deepest.
 kepw::Map ChainMap(int32_t count) {
     kepw::Map map;
@@ -75,12 +88,15 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     const kepw::Bytes empty = kepw::Write(kepw::Map{});
     const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
     ASSERT_TRUE(kepw::WriteFile(dir.Place("junk/t.bmp"), {'n', 'o', 't', 'e', 's'}));
+    ASSERT_TRUE(kepw::WriteFile(dir.Place("cut/t.bmp"), BitmapHeaderOnly()));
+    // An image file whose name is longer than the host's image loader copies.
+    const std::string longName = "long/" + std::string(251, 'x') + ".bmp";
+    WriteImageFile(dir.Place(longName));
     const std::string missing = dir.Path() + "/nowhere/level.kep";
     // A file whose name, at 260 characters, is longer than a map path holds.
     const std::string tooLong = dir.Path() + "/" + std::string(259 - dir.Path().size(), 'f');
     ASSERT_TRUE(kepw::WriteFile(tooLong, empty));
-    host::memblock::MakeMemblock(9, 0); // the host makes nothing for size 0
-    simhost::MakeTestImage(INT_MAX, 1, 1, {0});
+    simhost::MakeTestImage(simhost::kLastImageNumber, 1, 1, {0});
     std::size_t dataSize = 0; // the row's map, which bounds what the host may be asked for
     auto file = [&](const std::string& name, kepw::Bytes bytes) {
         return [&, name, bytes] {
@@ -153,12 +169,18 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         {[&] { return KEP_Load(dir.Path().c_str(), 0); }, noFile + dir.Path() + ", 0/0", false},
         {[] { return KEP_MakeKEPFromMemblock(42, 0); }, "Invalid Memblock identifier: 42, 0/0",
          false},
-        {[] { return KEP_MakeKEPFromMemblock(9, 0); }, "Invalid Memblock identifier: 9, 0/0",
+        // Numbers the host has no memblock place for are not asked about.
+        {[] { return KEP_MakeKEPFromMemblock(0, 0); }, "Invalid Memblock identifier: 0, 0/0",
+         false},
+        {[] { return KEP_MakeKEPFromMemblock(258, 0); }, "Invalid Memblock identifier: 258, 0/0",
          false},
         {file("e.kep", kepw::WithVersion(empty, 3)), "Unsupported Version, 0/0", false},
         {file("bare/level.kep", complete),
          "Unable to find texture: " + dir.Path() + "/bare/t.bmp, 1/1", true},
         {file("junk/level.kep", complete), "Invalid image identifier, 1/1", true},
+        {file("cut/level.kep", complete), "Invalid image identifier, 1/1", true},
+        {changed([&](auto& m) { m.meshes[0].surfaces[0].textureName = longName; }),
+         "Invalid image identifier, 1/1", true},
         {changed([](auto& m) { m.groupCount = INT_MAX; }), "EOF, 0/0", true},
         {changed([](auto& m) { m.visGroupCount = INT_MAX; }), "EOF, 0/0", true},
         {changed([](auto& m) { m.lightmapCount = INT_MAX; }), "EOF, 1/1", true},
@@ -186,8 +208,12 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
          "Unable to find texture: " + dir.Path() + "/half/u.bmp, 2/1", true},
         {[&] { return KEP_MediaIncluded(1), file("bare/level.kep", complete)(); },
          "Invalid image identifier, 1/1", true},
+        // No free image number: the last the host has is taken, and past it
+        // the host is not asked.
+        {[&] { return KEP_InitialImage(simhost::kLastImageNumber), memblock(complete)(); },
+         "Invalid image identifier, 0/1", true},
         {[&] { return KEP_InitialImage(INT_MAX), memblock(complete)(); },
-         "Invalid image identifier, 0/1", true}, // no free image number
+         "Invalid image identifier, 0/1", true},
     };
     simhost::SetCallLog(simhost::CallLog::kFull, {"MakeMemblock"});
     for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -219,7 +245,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         EXPECT_EQ(g_plugin.maps.Count(), makesAMap ? 2 : 1);
         EXPECT_EQ(g_plugin.mapNumberCounter, counter + (makesAMap ? 1 : 0));
         EXPECT_EQ(CurrentMap() != before, makesAMap);
-        EXPECT_TRUE(simhost::RefusedWrites().empty());
+        ExpectNoRunTimeError();
         EXPECT_FALSE(ScratchLeft());
         for (int32_t g = 0; result == 1 && g < CurrentMap()->groups.Count(); ++g)
             ASSERT_EQ(CurrentMap()->groups.At(g)->build.built, 1) << "group " << g;
@@ -228,7 +254,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     EXPECT_EQ(LoadFromFile(tooLong.substr(0, 259), empty), 1) << LastErrorText();
     while (g_plugin.maps.Count() > 0)
         KEP_Clear();
-    EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{INT_MAX});
+    EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{simhost::kLastImageNumber});
     EXPECT_TRUE(NoLeaksSoFar());
 }
 

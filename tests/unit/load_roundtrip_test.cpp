@@ -171,8 +171,8 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(Each<KEP_Mesh>(map.meshes, surfaces),
               (std::vector<std::vector<Ints>>{{{0, 2}, {0, -1}}, {{1, 0}, {1, -1}}, {}, {}}));
     EXPECT_EQ(simhost::CallsNamed("LoadEx"),
-              (Strings{"LoadEx(" + mapDirectory + "Wall.bmp,502)",
-                       "LoadEx(" + mapDirectory + "tex/floor.png,503)"}));
+              (Strings{"LoadEx(" + mapDirectory + "Wall.bmp,502,0,0,1)",
+                       "LoadEx(" + mapDirectory + "tex/floor.png,503,0,0,1)"}));
 
     const KEP_Mesh* walls = map.meshes.At(0);
     EXPECT_EQ(walls->flags, 5); // its position is the world-placement test's

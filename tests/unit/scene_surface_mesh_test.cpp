@@ -48,6 +48,7 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
     whole.vertices[0].position[2] = 16777216.0f;
     g_plugin.build.buildOrigin[2] = -1.0f;
     g_plugin.settings.mapOffset[2] = 1.0f;
+    KEP_ChooseSurfaceScratch(g_plugin.build.numbers); // memblock 30 and mesh 1 are free
     // (A, B, C) is sent as C, B, A; (C, A, B) as B, A, C.
     const int order[6] = {2, 1, 0, 1, 0, 2};
     const uint32_t diffuse[3] = {0x2c02ffu, 0xff00ffu, 0x031527u};
@@ -60,6 +61,8 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
             simhost::MeshInfo mesh;
             ASSERT_TRUE(simhost::ReadMemblock(30, &bytes));
             ASSERT_TRUE(simhost::FindMesh(1, &mesh)); // the host could decode it
+            host::object::DeleteMesh(1);              // given back, as the builder does
+            host::memblock::DeleteMemblock(30);
             const bool lit = flag == 2 && i != 1;
             const std::size_t count = i == 0 ? 6 : i == 3 ? 0 : 3;
             EXPECT_EQ(mesh.formatFlags, lit ? 0x252u : 0x152u);
@@ -79,6 +82,7 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
                 EXPECT_EQ(sent.uv2[1], lit ? -file.lightmap[1] : 0.0f) << v;
             }
         }
+    ExpectNoRunTimeError();
 }
 
 // Generated surfaces of every kind (broken triangles, colours out of range,

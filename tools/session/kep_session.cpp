@@ -59,6 +59,8 @@ bool LoadFile(const std::string& path, int32_t lightmapFlag, std::string* error)
 
 bool PutInMemblock(int memblock, const std::vector<uint8_t>& bytes) {
     if (bytes.empty()) return true;
+    // The host makes no memblock under a number in use, as a script learns.
+    if (host::memblock::MemblockExist(memblock)) host::memblock::DeleteMemblock(memblock);
     host::memblock::MakeMemblock(memblock, static_cast<int>(bytes.size()));
     const uint32_t address = host::memblock::GetMemblockPtr(memblock);
     if (address == 0 || host::memblock::GetMemblockSize(memblock) != static_cast<int>(bytes.size()))

@@ -32,15 +32,6 @@ bool ReadMemblock(int number, std::vector<uint8_t>* out);
 // The numbers of all existing memblocks, ascending.
 std::vector<int> MemblockNumbers();
 
-// A write call that the memblock module refused because it fell outside the
-// memblock (or named none); nothing was written.
-struct RefusedWrite {
-    std::string function; // "WriteMemblockDWord" or "WriteMemblockFloat"
-    int memblock = 0;
-    int position = 0;
-};
-const std::vector<RefusedWrite>& RefusedWrites();
-
 // Test knobs. GetMemblockPtr answers 0 for memblock `number` (-1: none), as a
 // host that hands out no address for it would. The bytes of every memblock
 // made into a mesh are kept, in call order, while KeepMeshMemblocks is on.

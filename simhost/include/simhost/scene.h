@@ -110,6 +110,9 @@ struct ObjectState {
 
 // Object numbers that exist, ascending.
 std::vector<int> ObjectNumbers();
+// Makes (or replaces) object `number` with an empty limb 0, as a script's own
+// object stands in the host; the host's checks are not made.
+void MakeTestObject(int number);
 bool FindObject(int number, ObjectState* out);
 // The vertices of a limb's mesh in the limb's own space (a triangle list);
 // false when there is no such limb.
