@@ -11,7 +11,8 @@ FUZZ_SECONDS ?= 600
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps linux windows asan fuzz-build fuzz package test test-fast test-windows demo format clean
+.PHONY: all deps linux windows asan fuzz-build fuzz package test test-fast test-windows test-realhost \
+        bench bench-realhost demo format clean
 
 all: linux windows
 
@@ -53,11 +54,18 @@ test: all asan fuzz-build package
 	    ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_DIR) --output-on-failure -j $(JOBS)
 	scripts/run-windows-tests.sh
+	scripts/run-realhost-tests.py
 
 # The outside-host scenarios against the Windows DLL, and kep.exe against the
 # Linux kep, under Wine.
 test-windows: linux windows
 	scripts/run-windows-tests.sh
+
+# The release zip installed into a copy of DarkBASIC Professional (DBPRO_DIR,
+# else ../shared/dbpro-host; skipped when there is none): the examples, every
+# command and the lightmaps in the real compiler and runtime, under Wine.
+test-realhost: linux windows package
+	scripts/run-realhost-tests.py
 
 test-fast: linux windows package
 	KEP_WINDOWS_DLL=$(CURDIR)/dist/windows/KEPImport.dll \
@@ -71,6 +79,12 @@ demo: linux
 bench: linux
 	LD_LIBRARY_PATH=$(CURDIR)/$(LINUX_DIR)/simhost \
 	    nice $(LINUX_DIR)/tools/bench/kep_bench $(CURDIR)/dist/linux-i386/KEPImport.so $(RUNS)
+
+# LOAD KEP timed with the host's timer() in the real runtime for maps of five
+# shapes, beside the stand-in host's time (a table; nothing is asserted).
+# LIMIT=n gives up a load after n seconds.
+bench-realhost: linux windows package
+	scripts/run-realhost-tests.py --bench $(if $(LIMIT),--limit $(LIMIT))
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.inl')

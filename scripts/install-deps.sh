@@ -7,7 +7,10 @@ set -euo pipefail
 packages=(cmake ninja-build g++ g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
           libgtest-dev googletest libstb-dev clang libclang-rt-14-dev clang-format
           python3 libcli11-dev libtinygltf-dev nlohmann-json3-dev assimp-utils nodejs)
-wine_packages=(wine wine32:i386)
+# The real host's programs also draw (Direct3D through Wine needs the 32-bit
+# OpenGL drivers) on a virtual display, and its tests read their screenshots.
+wine_packages=(wine wine32:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386)
+packages+=(xvfb xauth imagemagick tesseract-ocr tesseract-ocr-eng)
 missing=()
 wine_missing=()
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
