@@ -120,29 +120,34 @@ def test_examples(host, results):
         results.check(f"example {name} runs and shows what it is for", problems)
 
 
-def test_every_command(host, results):
-    sequence = ROOT / "tests" / "realhost" / "command_sequence.txt"
+def run_both(host, folder, sequence, name, seconds):
+    """Runs a command list as a program in the real runtime and beside the
+    stand-in host, both in copies of `folder`; gives both lists of answers and
+    the problems found so far (None when the program did not compile)."""
     runner = LINUX / "tests" / "command_sequence"
-    real = fresh_folder(WORK / "commands", sample_files())
-    cut = (SAMPLE / "sample.kep").read_bytes()[:300]
-    (real / "cut.kep").write_bytes(cut)
     program = subprocess.run([str(runner), "dba", str(sequence), "answers.txt"],
                              capture_output=True, text=True, check=True).stdout
-    (real / "commands.dba").write_text(program)
-    if not compile_program(host, real / "commands.dba", results, "every command"):
-        return
-    outcome = host.run(real / "commands.exe", 60, until_exit=True)
+    (folder / f"{name}.dba").write_text(program)
+    if not compile_program(host, folder / f"{name}.dba", results_of(host), name):
+        return None, None, None
+    outcome = host.run(folder / f"{name}.exe", seconds, until_exit=True)
     problems = run_problems(outcome, "the program")
-    answers = real / "answers.txt"
-    got = answers.read_bytes().decode(errors="replace").splitlines() if answers.exists() else []
+    if not outcome.ended:
+        problems.append(f"the program did not end within {seconds} s")
+    answers = folder / "answers.txt"
+    # Texts that fuzzed maps put into messages are bytes, not UTF-8.
+    got = answers.read_bytes().decode("latin-1").splitlines() if answers.exists() else []
 
-    stand_in = fresh_folder(WORK / "commands-standin", sample_files())
-    (stand_in / "cut.kep").write_bytes(cut)
+    stand_in = WORK / f"{name}-standin"
+    if stand_in.exists():
+        shutil.rmtree(stand_in)
+    shutil.copytree(folder, stand_in, ignore=shutil.ignore_patterns("*.exe", "*.pck", "answers.txt",
+                                                                    "Dark Basic*"))
     expected = subprocess.run(
         [str(runner), "run", str(sequence), str(ROOT / "dist" / "linux-i386" / "KEPImport.so"),
-         str(LINUX / "simhost")], cwd=stand_in, capture_output=True, text=True,
+         str(LINUX / "simhost")], cwd=stand_in, capture_output=True, encoding="latin-1",
         env={"LD_LIBRARY_PATH": str(LINUX / "simhost")}).stdout.splitlines()
-    (WORK / "commands-standin.txt").write_text("\n".join(expected) + "\n")
+    (WORK / f"{name}-standin.txt").write_text("\n".join(expected) + "\n", encoding="latin-1")
     if not expected:
         problems.append("the stand-in run gave no answers")
     differing = [f"line {i + 1}: real host '{a}', stand-in '{b}'"
@@ -150,6 +155,16 @@ def test_every_command(host, results):
     if len(got) != len(expected):
         differing.append(f"{len(got)} answers from the real host, {len(expected)} from the stand-in")
     problems += differing[:10]
+    return got, expected, problems
+
+
+def test_every_command(host, results):
+    folder = fresh_folder(WORK / "commands", sample_files())
+    (folder / "cut.kep").write_bytes((SAMPLE / "sample.kep").read_bytes()[:300])
+    got, expected, problems = run_both(
+        host, folder, ROOT / "tests" / "realhost" / "command_sequence.txt", "commands", 60)
+    if problems is None:
+        return
     results.check(f"every command answers in the real host as beside the stand-in "
                   f"({len(expected)} answers)", problems)
 
@@ -184,12 +199,96 @@ def test_lightmaps(host, results):
     results.check("lightmaps off and on look different from the same camera", problems)
 
 
+def fuzzed_maps(sample: bytes, count: int):
+    """Maps made from the sample by cutting, flipping and overwriting bytes
+    and counts, the same every run."""
+    import random
+    import struct
+    chance = random.Random(20261207)
+    interesting = [0, 1, -1, 0x7FFFFFFF, -0x80000000, 0x10000, 0x1000000, 3, 255]
+    maps = []
+    for n in range(count):
+        data = bytearray(sample)
+        kind = n % 4
+        if kind == 0:
+            data = data[:chance.randrange(8, len(data))]
+        elif kind == 1:
+            for _ in range(chance.randrange(1, 9)):
+                data[chance.randrange(4, len(data))] = chance.randrange(256)
+        elif kind == 2:
+            at = chance.randrange(1, len(data) // 4) * 4
+            data[at:at + 4] = struct.pack("<i", chance.choice(interesting))
+        else:
+            at = chance.randrange(4, len(data) - 64)
+            data[at:at] = data[at:at + chance.randrange(1, 64)]
+        maps.append(bytes(data))
+    return maps
+
+
+def test_robustness(host, results):
+    """Maps naming files that are no images, a script holding the numbers the
+    plug-in used to borrow, initial numbers past the host's ends and a hundred
+    fuzzed maps, one after another in one program that must go on."""
+    sample = (SAMPLE / "sample.kep").read_bytes()
+    floor = (SAMPLE / "floor.bmp").read_bytes()
+    folder = fresh_folder(WORK / "robustness", sample_files())
+    # Same-length names keep the rest of the map as it was.
+    for map_name, texture, content in (("notimage", b"notim.bmp", b"this is no picture\r\n"),
+                                       ("header54", b"hdr54.bmp", floor[:54]),
+                                       ("halfbitmap", b"halfb.bmp", floor[:len(floor) // 2])):
+        (folder / f"{map_name}.kep").write_bytes(sample.replace(b"floor.bmp", texture))
+        (folder / texture.decode()).write_bytes(content)
+    lines = (ROOT / "tests" / "realhost" / "robustness_sequence.txt").read_text().splitlines()
+    for n, data in enumerate(fuzzed_maps(sample, 100)):
+        (folder / f"fuzz{n:03}.kep").write_bytes(data)
+        lines += [f'LOAD KEP("fuzz{n:03}.kep", 2)', "KEP CLEAR"]
+    closing = len(lines)
+    lines += ["@memblock-sum 30", "@memblock-sum 31", "@mesh-exists 1",
+              'LOAD KEP("sample.kep", 2)', "KEP COUNT(8)"]
+    sequence = folder / "robustness_sequence.txt"
+    sequence.write_text("\n".join(lines) + "\n")
+    got, expected, problems = run_both(host, folder, sequence, "robustness", 120)
+    if problems is None:
+        return
+    answers = dict(line.split(" ", 1) for line in got if " " in line)
+
+    def answer(text, start=0):
+        number = lines.index(text, start) + 1
+        return answers.get(str(number), "(none)")
+
+    def pattern_sum(memblock):
+        return sum(((i * 7 + memblock) % 256) * (i + 1) for i in range(100))
+
+    checks = [
+        ('LOAD KEP("notimage.kep", 2)', 0, "0 | 0 | Invalid image identifier"),
+        # The host makes an image even of a bitmap header without its pixels.
+        ('LOAD KEP("header54.kep", 2)', 0, "1 | 1 | "),
+        ('LOAD KEP("sample.kep", 2)', 0, "1 | 1 | "),
+        ("@memblock-sum 30", closing, f"100 {pattern_sum(30)}"),
+        ("@memblock-sum 31", closing, f"100 {pattern_sum(31)}"),
+        ("@mesh-exists 1", closing, "1"),
+        ('LOAD KEP("sample.kep", 2)', closing, "1 | 1 | "),
+        ("KEP COUNT(8)", closing, "3 | 1 | "),
+    ]
+    for text, start, wanted in checks:
+        if answer(text, start) != wanted:
+            problems.append(f"{text}: '{answer(text, start)}', expected '{wanted}'")
+    results.check(f"broken textures, the script's own numbers and 100 fuzzed maps leave the "
+                  f"program running ({len(expected)} answers)", problems)
+
+
+def results_of(host):
+    return host.results
+
+
 def run_tests(host):
     results = Results()
+    host.results = results
     started = time.time()
     test_examples(host, results)
     test_every_command(host, results)
     test_lightmaps(host, results)
+    test_robustness(host, results)
     print(f"(real host: {time.time() - started:.0f} s; screenshots in "
           f"{SCREENS.relative_to(ROOT)})")
     print(f"{results.passed} passed, {results.failed} failed")
@@ -223,7 +322,7 @@ def bench(host, limit):
         stand_in[file] = float(seconds)
     (folder / "bench_load.dba").write_text(BENCH_PROGRAM)
     host.compile(folder / "bench_load.dba")
-    print(f"{'shape':<14} {'scale':>5} {'triangles':>10} {'map MB':>7} {'real host s':>12} "
+    print(f"{'shape':<15} {'scale':>5} {'triangles':>10} {'map MB':>7} {'real host s':>12} "
           f"{'t/t(1x)':>8} {'stand-in s':>11}")
     first = {}
     for line in (folder / "maps.txt").read_text().splitlines():
@@ -241,7 +340,7 @@ def bench(host, limit):
             if ok == "1":
                 first.setdefault(shape, int(ms) / 1000)
                 ratio = "%.1f" % ((int(ms) / 1000) / max(first[shape], 0.001))
-        print(f"{shape:<14} {float(scale):>4g}x {int(triangles):>10} {int(size) / 1e6:>7.1f} "
+        print(f"{shape:<15} {float(scale):>4g}x {int(triangles):>10} {int(size) / 1e6:>7.1f} "
               f"{real:>12} {ratio:>8} {stand_in.get(file, 0):>11.3f}", flush=True)
     return 0
 

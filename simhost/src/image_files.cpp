@@ -42,17 +42,17 @@ uint32_t Little(const std::vector<unsigned char>& bytes, std::size_t at, int siz
     return value;
 }
 
-// An uncompressed bitmap whose pixels the file does not hold in full. The
-// decoder would fill the missing rows with black; the host's loader makes no
-// image of such a file.
-bool BitmapCutShort(const std::vector<unsigned char>& bytes) {
-    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return false;
+// The bytes an uncompressed bitmap's header promises (0 for other files). The
+// host's loader makes an image of a bitmap whose pixels are cut short, even of
+// a header alone; the missing pixels are made black here.
+int64_t PromisedBitmapBytes(const std::vector<unsigned char>& bytes) {
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return 0;
     const uint32_t compression = Little(bytes, 30, 4);
-    if (compression != 0 && compression != 3) return false;
+    if (compression != 0 && compression != 3) return 0;
     const int64_t width = static_cast<int32_t>(Little(bytes, 18, 4));
     const int64_t height = std::llabs(static_cast<int32_t>(Little(bytes, 22, 4)));
     const int64_t row = (width * Little(bytes, 28, 2) + 31) / 32 * 4;
-    return Little(bytes, 10, 4) + height * row > static_cast<int64_t>(bytes.size());
+    return Little(bytes, 10, 4) + height * row;
 }
 
 } // namespace
@@ -66,8 +66,10 @@ bool DecodeImageFile(const std::string& path, uint32_t* width, uint32_t* height,
     } catch (const std::exception&) {
         return false; // a directory, for one, opens but cannot be read
     }
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ||
-        BitmapCutShort(bytes))
+    const int64_t promised = PromisedBitmapBytes(bytes);
+    if (promised > static_cast<int64_t>(bytes.size()) && promised <= (int64_t{1} << 28))
+        bytes.resize(static_cast<std::size_t>(promised), 0);
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return false;
     int w = 0, h = 0, channels = 0;
     stbi_uc* rgba =

@@ -77,11 +77,15 @@ KEP_EXPORT void KEP_CDECL KEP_HideMap() {
     ForEachOwnedObject([](int32_t object) { host::object::Hide(object); });
 }
 
-KEP_EXPORT void KEP_CDECL KEP_Clear() {
+namespace {
+
+// "KEP CLEAR" of the current map; the host's objects and images go too unless
+// the host has already unloaded the modules that hold them.
+void ClearCurrentMap(bool hostLoaded) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return;
-    KEP_DeleteHostMedia(map, g_plugin.build.numbers);
+    if (hostLoaded) KEP_DeleteHostMedia(map, g_plugin.build.numbers);
     g_plugin.currentMap = nullptr;
     // The current map is always one of the list's; its node goes with it.
     if (g_plugin.maps.SetCurrent(PositionInMapList(map))) g_plugin.maps.Remove();
@@ -91,13 +95,22 @@ KEP_EXPORT void KEP_CDECL KEP_Clear() {
     if (!SelectMap(0)) g_plugin.currentMap = MostRecentMap();
 }
 
+} // namespace
+
+KEP_EXPORT void KEP_CDECL KEP_Clear() {
+    ClearCurrentMap(true);
+}
+
 KEP_EXPORT void KEP_CDECL Destructor() {
-    // Every "KEP CLEAR" removes the current map from the list, so this ends.
+    // When a program ends the host may unload its modules first, and their
+    // objects and images with them: then only the maps are left to free.
+    const bool hostLoaded = host::ModulesStillLoaded();
+    // Every clear removes the current map from the list, so this ends.
     while (g_plugin.maps.Count() > 0) {
         // A load whose map record could not be made leaves maps with none
         // current.
         if (!g_plugin.currentMap) g_plugin.currentMap = MostRecentMap();
-        KEP_Clear();
+        ClearCurrentMap(hostLoaded);
     }
     g_plugin.currentMap = nullptr;
 }

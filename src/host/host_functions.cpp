@@ -73,6 +73,26 @@ namespace host {
 #undef HOST_OPTIONAL_FUNCTION
 #undef HOST_FUNCTION
 
+bool ModulesStillLoaded() {
+    uint32_t* core = GetCorePointer();
+    // The host's global structure itself may be gone by then.
+    if (!core || !platform::IsWritableMemory(core, (kObjectModuleWord + 1) * sizeof *core))
+        return false;
+    // A module the host has unloaded no longer hands out its functions, or
+    // hands out addresses where no code is left.
+    const struct {
+        int word;
+        const char* lookup;
+    } probes[] = {{kObjectModuleWord, "?GetExist@@YAHH@Z"},
+                  {kImageModuleWord, "?GetExistEx@@YAHH@Z"}};
+    for (const auto& probe : probes) {
+        void* module = reinterpret_cast<void*>(static_cast<uintptr_t>(core[probe.word]));
+        void* function = platform::GetProcAddress(module, probe.lookup);
+        if (!function || !platform::IsExecutableMemory(function)) return false;
+    }
+    return true;
+}
+
 namespace core {
 
 namespace {

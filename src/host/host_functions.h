@@ -36,6 +36,11 @@ namespace host {
 #undef HOST_OPTIONAL_FUNCTION
 #undef HOST_FUNCTION
 
+// True while the host's image and 3D-object modules are still loaded. A
+// program that ends lets the host unload its modules before it calls the
+// plug-in's Destructor; calling into them then would crash the ending program.
+bool ModulesStillLoaded();
+
 namespace core {
 // Resolved through the core module holder; used only on the fatal path.
 void CloseDisplay();

@@ -62,6 +62,15 @@ bool IsWritableMemory(const void* address, std::size_t bytes) {
     return true;
 }
 
+bool IsExecutableMemory(const void* address) {
+    const DWORD executable =
+        PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    MEMORY_BASIC_INFORMATION info;
+    if (!address || ::VirtualQuery(address, &info, sizeof info) == 0) return false;
+    return info.State == MEM_COMMIT && (info.Protect & executable) &&
+           !(info.Protect & (PAGE_GUARD | PAGE_NOACCESS));
+}
+
 void BreakIfDebuggerAttached() {
     if (::IsDebuggerPresent()) ::DebugBreak();
 }
@@ -138,6 +147,26 @@ bool IsWritableMemory(const void* address, std::size_t bytes) {
     }
     std::fclose(maps);
     return at >= end;
+}
+
+bool IsExecutableMemory(const void* address) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(address);
+    if (!address) return false;
+    std::FILE* maps = std::fopen("/proc/self/maps", "r");
+    if (!maps) return false;
+    char line[512];
+    bool executable = false;
+    while (std::fgets(line, sizeof line, maps)) {
+        unsigned long low = 0, high = 0;
+        char perms[5] = {};
+        if (std::sscanf(line, "%lx-%lx %4s", &low, &high, perms) != 3) continue;
+        if (low <= at && at < high) {
+            executable = perms[2] == 'x';
+            break;
+        }
+    }
+    std::fclose(maps);
+    return executable;
 }
 
 void BreakIfDebuggerAttached() {

@@ -22,6 +22,10 @@ void MessageBoxA(const char* text, const char* caption, unsigned type);
 // out whose layout is not known in advance; not meant for hot paths.
 bool IsWritableMemory(const void* address, std::size_t bytes);
 
+// True when `address` lies in committed memory the process may execute: the
+// code of a module that is still loaded. Not meant for hot paths.
+bool IsExecutableMemory(const void* address);
+
 // "KEP BREAK": a breakpoint trap when, and only when, a debugger is attached.
 void BreakIfDebuggerAttached();
 

@@ -7,7 +7,16 @@
 //   command_sequence dba <sequence> <answers file>                 (the program, to stdout)
 //   command_sequence run <sequence> <plug-in> <host directory>     (the answers, to stdout)
 //
-// The run works in the current directory, as the program does.
+// The run works in the current directory, as the program does. Host steps
+// (lines starting with "@") are what the script itself does with the host:
+//   @memblock N FILE         make memblock N from the bytes of FILE
+//   @script-memblock N SIZE  make memblock N of SIZE bytes, byte i = (7i + N) mod 256
+//   @memblock-sum N          record memblock N's size and a weighted sum of its bytes
+//   @script-mesh N           make mesh N, one triangle, through memblock 29
+//   @mesh-exists N           record whether mesh N exists
+//   @image N FILE            load FILE as image N
+//   @object N                record object N's position and angles
+//   @exists N                record whether object N exists
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -137,6 +146,26 @@ std::vector<Step> ReadSequence(const std::string& path, const std::vector<Comman
     return steps;
 }
 
+// A mesh memblock of one triangle: the format of position, normal, diffuse
+// colour and one UV pair, 36 bytes a vertex, three vertices.
+constexpr int kTriangleMeshBytes = 12 + 3 * 36;
+uint32_t TriangleMeshWord(int word) {
+    if (word < 3) return word == 0 ? 0x152u : word == 1 ? 36u : 3u;
+    const int vertex = (word - 3) / 9, field = (word - 3) % 9;
+    float value = 0.0f;
+    if (field == 0 && vertex == 1) value = 1.0f; // x
+    if (field == 1 && vertex == 2) value = 1.0f; // y
+    if (field == 5) value = -1.0f;               // normal z
+    if (field == 6) return 0x00FFFFFFu;          // white
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+bool TriangleMeshWordIsInteger(int word) {
+    return word < 3 || (word - 3) % 9 == 6;
+}
+
 // ---- The program for the real runtime ---------------------------------------
 
 void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
@@ -150,6 +179,42 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
                         step.arguments.at(1).c_str(), number.c_str());
             std::printf("write string 1, \"%s \" + str$(get memblock size(%s))\n", n.c_str(),
                         number.c_str());
+        } else if (step.hostStep == "@script-memblock") {
+            const char* m = step.arguments.at(0).c_str();
+            const char* size = step.arguments.at(1).c_str();
+            std::printf("make memblock %s, %s\nfor i = 0 to %s - 1\n"
+                        "write memblock byte %s, i, (i * 7 + %s) mod 256\nnext i\n",
+                        m, size, size, m, m);
+            std::printf("write string 1, \"%s \" + str$(get memblock size(%s))\n", n.c_str(), m);
+        } else if (step.hostStep == "@memblock-sum") {
+            const char* m = step.arguments.at(0).c_str();
+            std::printf("s$ = \"none\"\nif memblock exist(%s)\nsum = 0\n"
+                        "for i = 0 to get memblock size(%s) - 1\n"
+                        "sum = sum + memblock byte(%s, i) * (i + 1)\nnext i\n"
+                        "s$ = str$(get memblock size(%s)) + \" \" + str$(sum)\nendif\n",
+                        m, m, m, m);
+            std::printf("write string 1, \"%s \" + s$\n", n.c_str());
+        } else if (step.hostStep == "@script-mesh") {
+            std::printf("make memblock 29, %d\n", kTriangleMeshBytes);
+            for (int word = 0; word < kTriangleMeshBytes / 4; ++word) {
+                const uint32_t value = TriangleMeshWord(word);
+                float asFloat;
+                std::memcpy(&asFloat, &value, sizeof asFloat);
+                // Whole words as integers the script's literals can hold;
+                // the rest as the floats they are.
+                if (TriangleMeshWordIsInteger(word))
+                    std::printf("write memblock dword 29, %d, %u\n", word * 4, value);
+                else
+                    std::printf("write memblock float 29, %d, %g\n", word * 4,
+                                static_cast<double>(asFloat));
+            }
+            std::printf("make mesh from memblock %s, 29\ndelete memblock 29\n",
+                        step.arguments.at(0).c_str());
+            std::printf("write string 1, \"%s \" + str$(mesh exist(%s))\n", n.c_str(),
+                        step.arguments.at(0).c_str());
+        } else if (step.hostStep == "@mesh-exists") {
+            std::printf("write string 1, \"%s \" + str$(mesh exist(%s))\n", n.c_str(),
+                        step.arguments.at(0).c_str());
         } else if (step.hostStep == "@image") {
             std::printf("load image \"%s\", %s\n", step.arguments.at(1).c_str(),
                         step.arguments.at(0).c_str());
@@ -291,6 +356,39 @@ std::string RunHostStep(const StandIn& host, const Step& step) {
         return std::to_string(
             int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)})));
     }
+    if (step.hostStep == "@script-memblock") {
+        const int size = std::stoi(step.arguments.at(1));
+        host.Host(21, "?MakeMemblock@@YAXHH@Z", {uint32_t(number), uint32_t(size)});
+        const uint32_t address = host.Host(21, "?GetMemblockPtr@@YAKH@Z", {uint32_t(number)});
+        for (int i = 0; address && i < size; ++i)
+            reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address))[i] =
+                static_cast<uint8_t>((i * 7 + number) % 256);
+        return std::to_string(
+            int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)})));
+    }
+    if (step.hostStep == "@memblock-sum") {
+        if (!host.Host(21, "?MemblockExist@@YAHH@Z", {uint32_t(number)})) return "none";
+        const int size = int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)}));
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(
+            static_cast<uintptr_t>(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {uint32_t(number)})));
+        int32_t sum = 0;
+        for (int i = 0; bytes && i < size; ++i)
+            sum += bytes[i] * (i + 1);
+        return std::to_string(size) + " " + std::to_string(sum);
+    }
+    if (step.hostStep == "@script-mesh") {
+        host.Host(21, "?MakeMemblock@@YAXHH@Z", {29u, uint32_t(kTriangleMeshBytes)});
+        uint8_t* bytes = reinterpret_cast<uint8_t*>(
+            static_cast<uintptr_t>(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {29u})));
+        for (int word = 0; bytes && word < kTriangleMeshBytes / 4; ++word) {
+            const uint32_t value = TriangleMeshWord(word);
+            std::memcpy(bytes + 4 * word, &value, 4);
+        }
+        host.Host(21, "?CreateMeshFromMemblock@@YAXHH@Z", {uint32_t(number), 29u});
+        host.Host(21, "?DeleteMemblock@@YAXH@Z", {29u});
+    }
+    if (step.hostStep == "@script-mesh" || step.hostStep == "@mesh-exists")
+        return std::to_string(int32_t(host.Host(25, "?GetMeshExist@@YAHH@Z", {uint32_t(number)})));
     if (step.hostStep == "@image") {
         std::string file = step.arguments.at(1);
         host.Host(16, "?LoadEx@@YAXPADH@Z",

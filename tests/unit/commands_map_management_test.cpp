@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "host/CLibrary.h"
 #include "host/host_functions.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
@@ -76,3 +77,21 @@ TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrent) {
 }
 
 } // namespace
+
+// A program that ends can have its modules unloaded by the host before the
+// plug-in's Destructor: the maps are freed without a call into the host.
+TEST_F(MapManagementTest, DestructorLeavesTheHostAloneOnceItsModulesAreGone) {
+    kepw::Map map;
+    map.meshes = {MeshOf(0, {OneTriangle("a.bmp", 0)})};
+    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
+    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
+    uint32_t* global = simhost::GlobalStructure();
+    const uint32_t objectModule = global[kObjectModuleWord];
+    global[kObjectModuleWord] = 0; // unloaded
+    simhost::SetCallLog(simhost::CallLog::kFull);
+    Destructor();
+    global[kObjectModuleWord] = objectModule;
+    EXPECT_EQ(g_plugin.maps.Count(), 0);
+    EXPECT_EQ(simhost::Calls().size(), 0u);
+    EXPECT_TRUE(NoLeaksSoFar());
+}

@@ -7,7 +7,8 @@
 // maps.txt lists one map a line: file, shape, scale, triangles, bytes. The
 // shapes are those whose load cost in a host can grow faster than the map:
 // one huge surface, ten big surfaces, many small surfaces (limbs of a few
-// objects), many objects, many images.
+// objects), many objects, many images on many limbs, and each of the last two
+// alone.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -69,7 +70,8 @@ kepw::Map TenSurfaces(int triangles) {
     return map;
 }
 
-// `count` lightmaps of 16 x 16, each on a one-triangle surface of its own mesh.
+// `count` lightmaps of 16 x 16, each on a one-triangle surface of its own mesh
+// (limbs of one object).
 kepw::Map ManyImages(int count) {
     kepw::Map map;
     for (int l = 0; l < count; ++l)
@@ -78,6 +80,30 @@ kepw::Map ManyImages(int count) {
         kepw::Mesh mesh;
         mesh.position = {static_cast<float>(l % 64), 0.0f, static_cast<float>(l / 64)};
         mesh.surfaces.push_back(kepw::TriangleSurface(kepbench::kTextureNames[l % 3], l + 1));
+        map.meshes.push_back(std::move(mesh));
+    }
+    return map;
+}
+
+// `count` lightmaps of 16 x 16 and one one-triangle surface: images without limbs.
+kepw::Map ManyLightmaps(int count) {
+    kepw::Map map;
+    for (int l = 0; l < count; ++l)
+        map.lightmaps.push_back(kepw::PatternLightmap(16, 16, static_cast<uint32_t>(l)));
+    kepw::Mesh mesh;
+    mesh.surfaces.push_back(kepw::TriangleSurface(kepbench::kTextureNames[0], 1));
+    map.meshes.push_back(std::move(mesh));
+    return map;
+}
+
+// `count` one-triangle meshes of one group, one lightmap: limbs of one object.
+kepw::Map ManyLimbs(int count) {
+    kepw::Map map;
+    map.lightmaps.push_back(kepw::PatternLightmap(16, 16, 1));
+    for (int l = 0; l < count; ++l) {
+        kepw::Mesh mesh;
+        mesh.position = {static_cast<float>(l % 64), 0.0f, static_cast<float>(l / 64)};
+        mesh.surfaces.push_back(kepw::TriangleSurface(kepbench::kTextureNames[l % 3], 1));
         map.meshes.push_back(std::move(mesh));
     }
     return map;
@@ -96,6 +122,10 @@ std::vector<Row> Rows() {
         rows.push_back({"many objects", double(scale), kepbench::kShapes[0].make(scale)});
     for (int scale : {1, 4, 16})
         rows.push_back({"many images", double(scale), ManyImages(250 * scale)});
+    for (int scale : {1, 4, 16})
+        rows.push_back({"many lightmaps", double(scale), ManyLightmaps(250 * scale)});
+    for (int scale : {1, 4, 16})
+        rows.push_back({"many limbs", double(scale), ManyLimbs(250 * scale)});
     return rows;
 }
 
