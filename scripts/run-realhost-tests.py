@@ -15,6 +15,7 @@ Run `make linux windows package` first (make test-realhost does).
 """
 
 import argparse
+import os
 import re
 import shutil
 import subprocess
@@ -27,6 +28,16 @@ sys.path.insert(0, str(ROOT / "tests" / "realhost"))
 import realhost as rh  # noqa: E402
 
 LINUX = ROOT / "build" / "linux-i386"
+# The stand-in side: on Linux the shared object beside the Linux stand-in host;
+# on Windows the DLL itself beside the Windows stand-in host's DLLs.
+if rh.ON_WINDOWS:
+    SEQUENCE_TOOL = ROOT / "build" / "windows" / "tests" / "command_sequence.exe"
+    STAND_IN_PLUGIN = ROOT / "dist" / "windows" / "KEPImport.dll"
+    STAND_IN_HOST = ROOT / "build" / "windows" / "simhost"
+else:
+    SEQUENCE_TOOL = LINUX / "tests" / "command_sequence"
+    STAND_IN_PLUGIN = ROOT / "dist" / "linux-i386" / "KEPImport.so"
+    STAND_IN_HOST = LINUX / "simhost"
 WORK = ROOT / "build" / "realhost"
 SCREENS = WORK / "screens"
 SAMPLE = ROOT / "examples" / "sample"
@@ -124,7 +135,7 @@ def run_both(host, folder, sequence, name, seconds):
     """Runs a command list as a program in the real runtime and beside the
     stand-in host, both in copies of `folder`; gives both lists of answers and
     the problems found so far (None when the program did not compile)."""
-    runner = LINUX / "tests" / "command_sequence"
+    runner = SEQUENCE_TOOL
     program = subprocess.run([str(runner), "dba", str(sequence), "answers.txt"],
                              capture_output=True, text=True, check=True).stdout
     (folder / f"{name}.dba").write_text(program)
@@ -144,9 +155,9 @@ def run_both(host, folder, sequence, name, seconds):
     shutil.copytree(folder, stand_in, ignore=shutil.ignore_patterns("*.exe", "*.pck", "answers.txt",
                                                                     "Dark Basic*"))
     expected = subprocess.run(
-        [str(runner), "run", str(sequence), str(ROOT / "dist" / "linux-i386" / "KEPImport.so"),
-         str(LINUX / "simhost")], cwd=stand_in, capture_output=True, encoding="latin-1",
-        env={"LD_LIBRARY_PATH": str(LINUX / "simhost")}).stdout.splitlines()
+        [str(runner), "run", str(sequence), str(STAND_IN_PLUGIN), str(STAND_IN_HOST)],
+        cwd=stand_in, capture_output=True, encoding="latin-1",
+        env=dict(os.environ, LD_LIBRARY_PATH=str(STAND_IN_HOST))).stdout.splitlines()
     (WORK / f"{name}-standin.txt").write_text("\n".join(expected) + "\n", encoding="latin-1")
     if not expected:
         problems.append("the stand-in run gave no answers")
@@ -361,7 +372,7 @@ def main():
     missing = [tool for tool in needed if not shutil.which(tool)]
     zip_path = ROOT / "dist" / f"KEPImport-{version()}.zip"
     md5 = ROOT / "build" / "windows" / "realhost" / "MD5.dll"
-    inputs = [zip_path, LINUX / "tests" / "command_sequence"] + ([] if rh.ON_WINDOWS else [md5])
+    inputs = [zip_path, SEQUENCE_TOOL] + ([] if rh.ON_WINDOWS else [md5])
     missing += [str(p.relative_to(ROOT)) for p in inputs if not p.exists()]
     if missing:
         print("Real-host tests cannot run, missing: " + ", ".join(missing) +
