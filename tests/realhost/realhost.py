@@ -149,12 +149,20 @@ class Host:
         # the program is what counts.
         return Outcome(log, exe.is_file())
 
-    def run(self, exe: Path, seconds: float, screenshot: Path = None, until_exit=False):
+    def run(self, exe: Path, seconds: float, screenshot: Path = None, until_exit=False,
+            later_shots=()):
         """Runs a program in its folder: until it ends (at most `seconds`), or
-        for `seconds` and then a screenshot, after which it is stopped."""
-        log, ended = self._run(self._command(exe), exe.parent, seconds,
-                               before_stop=lambda: screenshot and
-                               self.display.screenshot(screenshot))
+        for `seconds` and then a screenshot, and one more after each of
+        `later_shots` seconds (screenshot-1.png, ...), after which it is
+        stopped."""
+        def shots():
+            if not screenshot:
+                return
+            self.display.screenshot(screenshot)
+            for n, wait in enumerate(later_shots, 1):
+                time.sleep(wait)
+                self.display.screenshot(screenshot.with_name(f"{screenshot.stem}-{n}.png"))
+        log, ended = self._run(self._command(exe), exe.parent, seconds, before_stop=shots)
         return Outcome(log, ended if until_exit else True, ended=ended)
 
     def _run(self, command, folder, seconds, before_stop=None):
