@@ -53,7 +53,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     try {
         g_plugin.maps.Add(map);
     } catch (...) {
-        KEP_DELETE(map);
+        KepDelete(map);
         g_plugin.currentMap = nullptr;
         SetLastError(KepMessage::InsufficientMemory);
         return 0;
