@@ -78,8 +78,8 @@ kepw::Map ChainMap(int32_t count) {
     return map;
 }
 
-// Every way a load can fail (a map cut short is the cutting test's), and
-// hostile maps: counts claiming more than the data holds, lightmap sides whose
+// Every way a load can fail other than the data ending early, and hostile
+// maps: counts claiming more than the data holds, lightmap sides whose
 // product overflows (even 64 bits, times 4), shapes that could exhaust the
 // stack. Each row loads beside a map loaded before; its outcome is the message
 // or what a built map made, then the images made and the lightmap scratch
