@@ -53,7 +53,7 @@ int32_t ReadMap(CFile& reader, Source source, const char* fileName, int32_t ligh
     try {
         g_plugin.maps.Add(map);
     } catch (...) {
-        KEP_DELETE(map);
+        KepDelete(map);
         g_plugin.currentMap = nullptr;
         SetLastError(KepMessage::InsufficientMemory);
         return 0;
@@ -127,7 +127,13 @@ KEP_EXPORT int32_t KEP_CDECL KEP_MakeKEPFromMemblock(int32_t memblock, int32_t l
             return 0;
         }
         // The reader keeps a private copy: the memblock stays the caller's.
-        reader.OpenMemory(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), size);
+        // Without memory for it the load fails as any other part of the map
+        // that cannot be held, not as a map without data.
+        if (!reader.OpenMemory(reinterpret_cast<const void*>(static_cast<uintptr_t>(address)),
+                               size)) {
+            SetLastError(KepMessage::RecordAllocation);
+            return 0;
+        }
         return ReadMap(reader, Source::Memblock, "", lightmapFlag);
     });
 }

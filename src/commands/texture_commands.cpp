@@ -34,7 +34,7 @@ KEP_TextureInfo* NewTexture(const char* name, int32_t image) {
     if (!texture) return nullptr;
     // A null name leaves the name empty.
     if (name && !texture->name.Assign(name)) {
-        KEP_DELETE(texture);
+        KepDelete(texture);
         return nullptr;
     }
     texture->build.image = image;
@@ -91,7 +91,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) 
     try {
         map->textures.Add(texture);
     } catch (...) {
-        KEP_DELETE(texture);
+        KepDelete(texture);
         SetLastError(KepMessage::InsufficientMemory);
         return -1;
     }

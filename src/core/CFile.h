@@ -37,7 +37,6 @@ class CFile {
     int32_t Remaining() const { return m_size - m_position; }
     int32_t Position() const { return m_position; }
     int32_t Size() const { return m_size; }
-    bool HoldsData() const { return m_held; }
     void ReleaseData();
 
   private:

@@ -73,7 +73,7 @@ template <class T> class CListOf {
 };
 
 // A list that owns its items, made by KEP_NEW: each is deleted when it leaves
-// the list, unless handed back to the caller with Release.
+// the list.
 template <class T> class COwningList {
   public:
     COwningList() = default;
@@ -89,12 +89,6 @@ template <class T> class COwningList {
         if (!m_list.Remove()) return false;
         KepDelete(item);
         return true;
-    }
-    // Unlinks the current node and hands its item to the caller; null when
-    // there is no current node.
-    T* Release() {
-        T* item = m_list.GetCurrent();
-        return m_list.Remove() ? item : nullptr;
     }
     void Clear() {
         for (int32_t i = 0; i < m_list.Count(); ++i)

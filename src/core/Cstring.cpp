@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/bits_and_case.h"
 #include "core/memory.h"
 
 Cstring::Cstring() {
@@ -72,21 +71,4 @@ bool Cstring::Empty() {
 void Cstring::operator+=(char c) {
     const char text[2] = {c, '\0'};
     Append(text);
-}
-
-bool Cstring::operator==(const char* text) const {
-    if (!text || !m_text) return text == m_text;
-    return std::strcmp(m_text, text) == 0;
-}
-
-void Cstring::MakeUpper() {
-    if (!m_text) return;
-    for (char* p = m_text; *p; ++p)
-        *p = KepUpperAscii(*p);
-}
-
-int32_t Cstring::Find(const char* needle, int32_t start) const {
-    if (!needle || !m_text || start < 0 || start >= Length()) return -1;
-    const char* hit = std::strstr(m_text + start, needle);
-    return hit ? static_cast<int32_t>(hit - m_text) : -1;
 }

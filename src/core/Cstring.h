@@ -15,8 +15,6 @@ class Cstring {
     bool AssignBytes(const char* bytes, int32_t length);
     bool Append(const char* text);
     bool Empty();
-    void MakeUpper();
-    int32_t Find(const char* needle, int32_t start) const;
 
     Cstring& operator=(const char* text) {
         Assign(text);
@@ -28,11 +26,9 @@ class Cstring {
     }
     void operator+=(char c);
     void operator+=(const char* text) { Append(text); }
-    bool operator==(const char* text) const;
 
     const char* Text() const { return m_text; } // may be null
     const char* CStr() const { return m_text ? m_text : ""; }
-    int32_t Size() const { return m_size; }
     int32_t Length() const { return m_size > 0 ? m_size - 1 : 0; }
     bool IsEmpty() const { return Length() == 0; }
 

@@ -26,7 +26,6 @@ template <class T> void KepDelete(T* record) {
     KepRelease(record);
 }
 #define KEP_NEW(Type, unit) KepNew<Type>(unit, __LINE__)
-#define KEP_DELETE(record) KepDelete(record)
 
 // An allocator for standard containers that the plug-in keeps, so that their
 // blocks are named and can be failed like any other. Throws std::bad_alloc.

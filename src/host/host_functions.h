@@ -41,6 +41,17 @@ namespace host {
 // plug-in's Destructor; calling into them then would crash the ending program.
 bool ModulesStillLoaded();
 
+namespace memblock {
+// The memblock's bytes, to be written in place, when the host gives their
+// address and holds at least `size` of them; else null, and the memblock is
+// written with one host call per word instead.
+inline uint8_t* WritableBytes(int32_t memblock, int64_t size) {
+    const uint32_t address = GetMemblockPtr(memblock);
+    if (address == 0 || GetMemblockSize(memblock) < size) return nullptr;
+    return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
+}
+} // namespace memblock
+
 namespace core {
 // Resolved through the core module holder; used only on the fatal path.
 void CloseDisplay();

@@ -102,7 +102,7 @@ void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings
 // Owns a record while it is being read: freed if reading stops before the
 // record joins its list.
 template <class T> struct KepRecordDeleter {
-    void operator()(T* record) const { KEP_DELETE(record); }
+    void operator()(T* record) const { KepDelete(record); }
 };
 template <class T> using KepPending = std::unique_ptr<T, KepRecordDeleter<T>>;
 

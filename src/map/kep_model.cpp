@@ -29,7 +29,7 @@ void KEP_Properties::Add(const std::string& key, const std::string& value) {
         m_starts.push_back(static_cast<int32_t>(start));
     } catch (const std::bad_alloc&) {
         m_text.resize(start); // never needs memory
-        KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_AddProperty", KEP_UNIT_MAP);
+        KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_Properties::Add", KEP_UNIT_MAP);
     }
 }
 
@@ -45,10 +45,6 @@ void KEP_Properties::Reserve(std::size_t bytes, std::size_t count) {
 void KEP_Properties::Trim() {
     m_text.shrink_to_fit(); // both keep what they have when memory is short
     m_starts.shrink_to_fit();
-}
-
-void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value) {
-    into.Add(key, value);
 }
 
 bool KEP_Geometry::Allocate(int32_t vertices, int32_t triangles, int32_t lines) {

@@ -159,6 +159,10 @@ struct KEP_Surface {
     int32_t lightmapIndex = 0;
     float values[5] = {};
     KEP_Geometry geometry;
+    // The geometry's counts as read, kept when the geometry is let go after
+    // the build, so that the map can still say how large each surface is.
+    int32_t vertexCount = 0;
+    int32_t triangleCount = 0;
     KEP_SurfaceBuild build;
 };
 

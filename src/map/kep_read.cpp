@@ -15,7 +15,7 @@ void KEP_ReadSections(KEP_LoadContext& load) {
         try {
             load.map.groups.Insert(defaultGroup);
         } catch (...) {
-            KEP_DELETE(defaultGroup);
+            KepDelete(defaultGroup);
             throw;
         }
         load.map.defaultGroup = defaultGroup;

@@ -6,15 +6,13 @@
 #include <algorithm>
 #include <string>
 
-void KEP_AddProperty(KEP_Properties& into, const std::string& key, const std::string& value);
-
 template <class OnLine>
 void KEP_ParseProperties(const Cstring& text, KEP_Properties& into, OnLine onLine) {
     std::string key;
     std::string value;
     bool inValue = false;
     auto endLine = [&] {
-        if (!key.empty()) KEP_AddProperty(into, key, value);
+        if (!key.empty()) into.Add(key, value);
         onLine(key, value, inValue);
         key.clear();
         value.clear();

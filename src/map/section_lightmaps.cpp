@@ -16,9 +16,7 @@ namespace {
 void FillImageMemblock(CFile& reader, int32_t memblock, int32_t width, int32_t height,
                        int32_t pixelBytes) {
     const uint32_t header[3] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height), 32};
-    const uint32_t address = host::memblock::GetMemblockPtr(memblock);
-    if (address != 0 && host::memblock::GetMemblockSize(memblock) >= pixelBytes + 16) {
-        uint8_t* bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
+    if (uint8_t* bytes = host::memblock::WritableBytes(memblock, int64_t{pixelBytes} + 16)) {
         std::memcpy(bytes, header, sizeof header);
         reader.ReadBytes(bytes + sizeof header, pixelBytes);
         return;

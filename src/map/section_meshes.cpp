@@ -78,7 +78,11 @@ void AllocateGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t verte
                              {"line data", lineCount, int32_t{sizeof(KEP_Line)}}};
     NeedBlocks(load, blocks, 3);
     if (vertexCount <= 0 && triangleCount <= 0 && lineCount <= 0) return;
-    if (surface->geometry.Allocate(vertexCount, triangleCount, lineCount)) return;
+    if (surface->geometry.Allocate(vertexCount, triangleCount, lineCount)) {
+        surface->vertexCount = surface->geometry.VertexCount();
+        surface->triangleCount = surface->geometry.TriangleCount();
+        return;
+    }
     static const char* const kReaders[3] = {"KEP_DoVertices", "KEP_DoTriangles", "KEP_DoLines"};
     int first = 0;
     while (blocks[first].count <= 0)

@@ -61,11 +61,8 @@ class MemblockWords {
   public:
     MemblockWords(int32_t memblock, int64_t size)
         : m_memblock(memblock), m_size(size),
-          m_copy(Bytes::allocator_type(KEP_UNIT_MAP, __LINE__)) {
-        const uint32_t address = host::memblock::GetMemblockPtr(memblock);
-        if (address != 0 && host::memblock::GetMemblockSize(memblock) >= size)
-            m_bytes = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address));
-    }
+          m_bytes(host::memblock::WritableBytes(memblock, size)),
+          m_copy(Bytes::allocator_type(KEP_UNIT_MAP, __LINE__)) {}
     // Takes the copy when the host's bytes cannot be written directly.
     // Throws std::bad_alloc.
     void TakeCopyIfNeeded() {
@@ -106,7 +103,7 @@ class MemblockWords {
     using Bytes = std::vector<uint8_t, KepAllocator<uint8_t>>;
     int32_t m_memblock;
     int64_t m_size;
-    uint8_t* m_bytes = nullptr;
+    uint8_t* m_bytes;
     Bytes m_copy; // empty when the host's bytes are written directly
 };
 

@@ -2,7 +2,9 @@
 // readers no one here wrote look at the result: the Khronos glTF validator
 // must find no error, and `assimp info` must count the meshes, vertices and
 // nodes that `kep info` says the host built, and find the scene where the
-// host has it (the host's Z mirrored, as the export documents).
+// host has it (the host's Z mirrored, as the export documents). The map's own
+// surfaces, as `kep info` reads them after the build, must hold vertices and
+// the triangles the host drew (three vertices each).
 //
 //   NODE_PATH=<node_modules folder> node check_exports.js KEP SCRATCH MAP...
 'use strict';
@@ -53,10 +55,17 @@ async function main() {
             min: [host.bounds.min[0], host.bounds.min[1], -host.bounds.max[2]],
             max: [host.bounds.max[0], host.bounds.max[1], -host.bounds.min[2]],
         };
+        const surfaces = info.meshes.flatMap((mesh) => mesh.surfaces);
+        const triangles = surfaces.reduce((sum, surface) => sum + surface.triangles, 0);
+        const mapProblems = [];
+        if (3 * triangles !== host.vertices)
+            mapProblems.push(`the surfaces hold ${triangles} triangles, the host ${host.vertices} vertices`);
+        if (surfaces.some((surface) => surface.vertices <= 0))
+            mapProblems.push('a surface holds no vertices');
         for (const extension of ['.glb', '.gltf']) {
             const out = path.join(scratch, path.basename(map, '.kep') + extension);
             execFileSync(kep, ['export', map, out], { stdio: 'ignore' });
-            const problems = await validate(out);
+            const problems = [...mapProblems, ...await validate(out)];
             const found = assimpInfo(out);
             for (const key of ['meshes', 'vertices', 'nodes'])
                 if (found[key] !== expected[key])

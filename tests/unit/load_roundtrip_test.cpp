@@ -175,10 +175,9 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
                        "LoadEx(" + mapDirectory + "tex/floor.png,503,0,0,1)"}));
 
     const KEP_Mesh* walls = map.meshes.At(0);
-    EXPECT_EQ(walls->flags, 5); // its position is the world-placement test's
+    EXPECT_EQ(walls->flags, 5);
     // The surface after the dropped one is read whole.
     EXPECT_EQ(walls->surfaces.At(1)->geometry.VertexAt(2)->position[2], 4.0f);
-    // What becomes of the vertices is the surface mesh test's.
     const KEP_Surface* wall = walls->surfaces.At(0);
     EXPECT_EQ(wall->firstValue, 99);
     EXPECT_EQ(Vec(wall->values), (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f}));

@@ -139,9 +139,8 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     }
 }
 
-// Where the search starts and how it goes on is the test above's; a load
-// that finds no number left fails, and the surface that already made memblock
-// 30 and mesh 1 leaves neither.
+// A load that finds no object number left fails, and the surface that
+// already made memblock 30 and mesh 1 leaves neither.
 TEST_F(ObjectAssemblyTest, ALoadThatFindsNoObjectNumberLeftFailsWithoutLeavingScratch) {
     kepw::Map map;
     map.meshes = {MeshOf(0, {OneTriangle("t.bmp", 0)})};
@@ -164,8 +163,9 @@ TEST_F(ObjectAssemblyTest, SurfacesBecomeAnObjectAndLimbsAndAChildGroupAddsItsLi
     map.entities = {Pivot(2, 1, 2, 3), Pivot(1, 5, 5, 5)};
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
     // Texture images in order of first use: s1 1000, s2 1001, s3 1002, c 1003.
-    // Where things land is the world-placement test's. The host is never asked
-    // to smooth: every mesh arrives smoothed.
+    // The parent's first surface makes the object, every later surface (the
+    // child's too) a limb, each textured as it is made. The host is never
+    // asked to smooth: every mesh arrives smoothed.
     EXPECT_EQ(CallsAmong({"MakeObject", "SetTextureStage", "AddLimb", "LinkLimb", "TextureLimb",
                           "DeleteMesh", "GetObjectA", "Show", "SetSmoothing"}),
               "MakeObject(1000,1,0) SetTextureStage(1000,0,1000) DeleteMesh(1) AddLimb(1000,1,1) "

@@ -42,8 +42,8 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
     // Lightmap numbers 1, 0 (none), 7 (past the section, still an index >= 0) and 1.
     map.meshes = {MeshOf(0, {whole, OneTriangle("b.bmp", 0), OneTriangle("a.bmp", 7), broken})};
     ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
-    // Where vertices land is the world-placement test's; here, that vertex -
-    // base + offset is rounded to float once: 2^24 - -1 + 1 is 2^24 + 2 only then.
+    // A vertex - base + offset is rounded to float once: 2^24 - -1 + 1 is
+    // 2^24 + 2 only then.
     LoadedSurface(0)->geometry.Vertices()[0].position[2] = 16777216.0f;
     whole.vertices[0].position[2] = 16777216.0f;
     g_plugin.build.buildOrigin[2] = -1.0f;

@@ -24,6 +24,7 @@
 
 #include "bench_maps.h"
 #include "heap_watch.h"
+#include "map/kep_import.h"
 #include "parse_floor.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/simhost.h"
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
                 const int64_t before = kepbench::PluginHeapNow();
                 kepbench::ResetPluginHeapPeak();
                 const double start = Now();
-                const int32_t loaded = load(path.c_str(), 2);
+                const int32_t loaded = load(path.c_str(), KEP_kLightmapsOn);
                 const double took = Now() - start;
                 if (!loaded) {
                     const char* text = errorText(nullptr);

@@ -4,12 +4,11 @@
 #include <set>
 
 #include "kep_session.h"
+#include "map/kep_import.h"
 #include "map/kep_model.h"
 
 namespace kep {
 namespace {
-
-constexpr int32_t kLightmapsOn = 2;
 
 // Groups whose parent numbers name no group, and parent chains that come
 // back to where they started (reported once per cycle, at its lowest group).
@@ -57,7 +56,7 @@ std::vector<Finding> CheckMap(const std::string& path) {
     kepsession::Restart();
     std::string error;
     std::vector<Finding> findings;
-    if (kepsession::LoadFile(path, kLightmapsOn, &error)) {
+    if (kepsession::LoadFile(path, KEP_kLightmapsOn, &error)) {
         findings = Warnings(*kepsession::CurrentMap());
     } else {
         const std::string place = kepsession::LastLoadFailure();

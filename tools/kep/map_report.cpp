@@ -67,8 +67,8 @@ json Meshes(KEP_Map& map) {
             const KEP_Surface* surface = mesh->surfaces.At(s);
             surfaces.push_back({{"texture", surface->textureIndex},
                                 {"lightmap", surface->lightmapIndex},
-                                {"vertices", surface->geometry.VertexCount()},
-                                {"triangles", surface->geometry.TriangleCount()},
+                                {"vertices", surface->vertexCount},
+                                {"triangles", surface->triangleCount},
                                 {"object", surface->build.object},
                                 {"limb", surface->build.limb}});
         }

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "gltf_export.h"
 #include "kep_session.h"
+#include "map/kep_import.h"
 #include "map/kep_model.h"
 #include "map_check.h"
 #include "map_report.h"
@@ -17,7 +18,6 @@
 namespace kep {
 namespace {
 
-constexpr int32_t kLightmapsOn = 2; // the loading commands' flag for lightmapped surfaces
 constexpr int32_t kLightmapsOff = 0;
 
 // The player start's place and facing: its "angle" property turns the view
@@ -47,7 +47,8 @@ bool PlayerCamera(const KEP_Map& map, kepr::Camera* camera) {
 bool LoadForTool(const std::string& map, bool lightmaps) {
     kepsession::Restart();
     std::string error;
-    if (kepsession::LoadFile(map, lightmaps ? kLightmapsOn : kLightmapsOff, &error)) return true;
+    if (kepsession::LoadFile(map, lightmaps ? KEP_kLightmapsOn : kLightmapsOff, &error))
+        return true;
     std::fprintf(stderr, "kep: cannot load %s: %s\n", map.c_str(), error.c_str());
     kepsession::Stop();
     return false;
