@@ -75,10 +75,10 @@ std::vector<Command> CommandTable() {
 // the script writes them.
 struct Step {
     int line = 0;
-    std::string text;          // as written
+    std::string text; // as written
     const Command* command = nullptr;
     std::vector<std::string> arguments;
-    std::string hostStep;      // "@memblock" and so on; empty for a command
+    std::string hostStep; // "@memblock" and so on; empty for a command
 };
 
 std::vector<std::string> SplitArguments(const std::string& text) {
@@ -130,7 +130,8 @@ std::vector<Step> ReadSequence(const std::string& path, const std::vector<Comman
             if (next != '\0' && next != ' ' && next != '(') continue;
             if (!step.command || name.size() > step.command->name.size()) step.command = &command;
         }
-        if (!step.command) throw std::runtime_error("line " + std::to_string(line) + ": no command");
+        if (!step.command)
+            throw std::runtime_error("line " + std::to_string(line) + ": no command");
         std::string rest = text.substr(step.command->name.size());
         rest.erase(0, rest.find_first_not_of(' '));
         if (step.command->result) {
@@ -303,8 +304,8 @@ class StandIn {
     StandIn(const std::string& pluginPath, const std::string& hostDirectory) {
         void* core = outside::LoadHostCore(hostDirectory);
         if (void* getGlobPtr = outside::HostFunction(core, "?GetGlobPtr@@YAKXZ"))
-            m_global = reinterpret_cast<uint32_t*>(
-                static_cast<uintptr_t>(CallWords(getGlobPtr, {})));
+            m_global =
+                reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(CallWords(getGlobPtr, {})));
         if (!m_global) throw std::runtime_error("no stand-in host in " + hostDirectory);
         m_plugin = outside::LoadPlugin(pluginPath);
         if (!m_plugin) throw std::runtime_error("cannot load " + pluginPath);

@@ -1,9 +1,9 @@
 /* The host compiler's MD5.dll links a Windows system library that Wine lacks;
    this stand-in gives the compiler the same two functions through the
    system's own hashing service. */
-#include <windows.h>
-#include <wincrypt.h>
 #include <stdlib.h>
+#include <wincrypt.h>
+#include <windows.h>
 
 /* The lowercase hex MD5 digest of the bytes, newly allocated (FreeMD5 frees
    it); null when the system cannot hash. */
@@ -15,8 +15,7 @@ char* GetMD5Digest(unsigned char* data, unsigned int length) {
     char* text = NULL;
     if (!CryptAcquireContextA(&provider, NULL, NULL, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
         return NULL;
-    if (CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
-        CryptHashData(hash, data, length, 0) &&
+    if (CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) && CryptHashData(hash, data, length, 0) &&
         CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) && digestSize == 16 &&
         (text = (char*)malloc(33)) != NULL) {
         static const char hex[] = "0123456789abcdef";

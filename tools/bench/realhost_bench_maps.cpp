@@ -54,11 +54,9 @@ kepw::Map TenSurfaces(int triangles) {
             kepw::Vertex v;
             const float angle = 6.2831853f * static_cast<float>(i / 2) /
                                 static_cast<float>(std::max(1, triangles / 2));
-            v.position = {(10.0f + s) * std::cos(angle),
-                          static_cast<float>(i % 2),
+            v.position = {(10.0f + s) * std::cos(angle), static_cast<float>(i % 2),
                           (10.0f + s) * std::sin(angle)};
-            v.normal = {std::cos(angle), 0.0f,
-                        std::sin(angle)};
+            v.normal = {std::cos(angle), 0.0f, std::sin(angle)};
             v.texture = {static_cast<float>(i / 2) / 8.0f, static_cast<float>(i % 2)};
             v.lightmap = {static_cast<float>(i) / static_cast<float>(triangles), 0.5f};
             surface.vertices.push_back(v);
@@ -142,8 +140,8 @@ int Write(const std::string& folder) {
             std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), file.c_str());
             return 1;
         }
-        list << file << '\t' << row.shape << '\t' << row.scale << '\t' << Triangles(row.map)
-             << '\t' << bytes.size() << '\n';
+        list << file << '\t' << row.shape << '\t' << row.scale << '\t' << Triangles(row.map) << '\t'
+             << bytes.size() << '\n';
         std::fprintf(stderr, "\rwrote %d maps", n);
     }
     std::fprintf(stderr, "\n");
