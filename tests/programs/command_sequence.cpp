@@ -27,9 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "host_style_call.h"
 #include "outside_host.h"
-
-#define HOST_CDECL __attribute__((cdecl))
 
 namespace {
 
@@ -254,31 +253,6 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
 }
 
 // ---- The same list against the stand-in host ---------------------------------
-
-#if defined(__clang__)
-#define KEP_HOST_STYLE_CALL __attribute__((no_sanitize("function")))
-#else
-#define KEP_HOST_STYLE_CALL
-#endif
-using Words = std::vector<uint32_t>;
-KEP_HOST_STYLE_CALL uint32_t CallWords(void* function, const Words& a) {
-    using W = uint32_t;
-    switch (a.size()) {
-    case 0:
-        return reinterpret_cast<W(HOST_CDECL*)()>(function)();
-    case 1:
-        return reinterpret_cast<W(HOST_CDECL*)(W)>(function)(a[0]);
-    case 2:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W)>(function)(a[0], a[1]);
-    case 3:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W, W)>(function)(a[0], a[1], a[2]);
-    case 4:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]);
-    default:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3],
-                                                                         a[4]);
-    }
-}
 
 uint32_t FloatWord(float value) {
     uint32_t bits;

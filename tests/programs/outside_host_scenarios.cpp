@@ -24,10 +24,9 @@
 #include <tuple>
 #include <vector>
 
+#include "host_style_call.h"
 #include "kep_writer.h"
 #include "outside_host.h"
-
-#define HOST_CDECL __attribute__((cdecl))
 
 namespace {
 
@@ -41,36 +40,6 @@ float FromBits(uint32_t bits) {
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-// Every argument and result of the plug-in's commands and the host functions
-// used here is one 32-bit word (integers, floats, pointers; this is a 32-bit
-// program), passed and returned by the C calling convention. Like the host,
-// this program calls each function through a pointer of its own making, so
-// the sanitizer's check of function types is off here.
-#if defined(__clang__)
-#define KEP_HOST_STYLE_CALL __attribute__((no_sanitize("function")))
-#else
-#define KEP_HOST_STYLE_CALL
-#endif
-using Words = std::vector<uint32_t>;
-KEP_HOST_STYLE_CALL uint32_t CallWords(void* function, const Words& a) {
-    using W = uint32_t;
-    switch (a.size()) {
-    case 0:
-        return reinterpret_cast<W(HOST_CDECL*)()>(function)();
-    case 1:
-        return reinterpret_cast<W(HOST_CDECL*)(W)>(function)(a[0]);
-    case 2:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W)>(function)(a[0], a[1]);
-    case 3:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W, W)>(function)(a[0], a[1], a[2]);
-    case 4:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]);
-    default:
-        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3],
-                                                                         a[4]);
-    }
 }
 
 // The host's global structure: word 0 is its string allocator, words 16, 21

@@ -10,6 +10,7 @@ import signal
 import subprocess
 import sys
 import time
+import zipfile
 from pathlib import Path
 
 ON_WINDOWS = os.name == "nt" or sys.platform in ("cygwin", "msys")
@@ -86,7 +87,6 @@ class Host:
             shutil.copyfile(md5_standin, self.install / "Compiler" / "MD5.dll")
         # The install steps of the release's README: its folders merged into
         # the host's install folder.
-        import zipfile
         with zipfile.ZipFile(release_zip) as release:
             release.extractall(self.install)
         # Another build of the plug-in in the release's place, to compare
