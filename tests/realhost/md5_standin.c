@@ -2,8 +2,11 @@
    this stand-in gives the compiler the same two functions through the
    system's own hashing service. */
 #include <stdlib.h>
-#include <wincrypt.h>
+
+/* windows.h first: wincrypt.h needs its types. */
 #include <windows.h>
+
+#include <wincrypt.h>
 
 /* The lowercase hex MD5 digest of the bytes, newly allocated (FreeMD5 frees
    it); null when the system cannot hash. */
