@@ -1,9 +1,11 @@
 /* The host compiler's MD5.dll links a Windows system library that Wine lacks;
    this stand-in gives the compiler the same two functions through the
    system's own hashing service. */
+/* windows.h first, in a block of its own: wincrypt.h needs its types. */
+#include <windows.h>
+
 #include <stdlib.h>
 #include <wincrypt.h>
-#include <windows.h>
 
 /* The lowercase hex MD5 digest of the bytes, newly allocated (FreeMD5 frees
    it); null when the system cannot hash. */
