@@ -11,7 +11,8 @@
 enum class CErrorKind : int32_t {
     EndOfData,   // the data ends inside a value or a record
     NoData,      // the reader holds nothing at all
-    OutOfMemory, // an allocation failed, or a size past what the host can take
+    OutOfMemory, // an allocation failed
+    HostLimit,   // the host has no number left to give, or cannot take something that large
     Media,       // a texture file is missing, or the host made no image
 };
 

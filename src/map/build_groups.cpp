@@ -54,9 +54,10 @@ void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_S
     const KEP_ScratchNumbers& scratch = scene.build.numbers.scratch;
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
+        // Scripts have always been told "Insufficient memory" for this.
         host::object::DeleteMesh(scratch.mesh);
         host::memblock::DeleteMemblock(scratch.meshMemblock);
-        KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildGroups", KEP_UNIT_MAP);
+        KEP_FAIL(HostLimit, InsufficientMemory, "KEP_BuildGroups", KEP_UNIT_MAP);
     }
     group->build.ownsObject = 1;
     group->build.object = object;

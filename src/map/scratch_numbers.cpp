@@ -27,7 +27,7 @@ int32_t FirstFreeMesh(int32_t from) {
 }
 
 [[noreturn]] void NoneFree(const char* what) {
-    KEP_FAIL(OutOfMemory, NoFreeScratchNumber, "KEP_ChooseScratch", KEP_UNIT_MAP, what);
+    KEP_FAIL(HostLimit, NoFreeScratchNumber, "KEP_ChooseScratch", KEP_UNIT_MAP, what);
 }
 
 } // namespace

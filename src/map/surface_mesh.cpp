@@ -122,9 +122,11 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     int64_t triangles = 0;
     for (int32_t i = 0; i < geometry.TriangleCount(); ++i)
         if (Corners(geometry, fileTriangles[i], corners)) ++triangles;
+    // A memblock holds at most INT32_MAX bytes; scripts have always been told
+    // "Insufficient memory" for a surface past that.
     const int64_t size = 12 + triangles * 3 * stride;
     if (size > INT32_MAX)
-        KEP_FAIL(OutOfMemory, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
+        KEP_FAIL(HostLimit, InsufficientMemory, "KEP_BuildSurfaceMesh", KEP_UNIT_MAP);
     const int32_t vertices = static_cast<int32_t>(triangles * 3);
     // The smoothing's memory is taken before the host holds anything of the
     // surface, so that running short of it leaves nothing behind.

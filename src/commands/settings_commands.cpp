@@ -1,7 +1,8 @@
 // "KEP ERROR", "KEP ERROR TEXT", "KEP VERSION", "KEP BREAK", "KEP BLEND MODE",
 // "KEP MAP OFFSET", "KEP INITIAL OBJECT", "KEP INITIAL IMAGE",
 // "KEP INCLUDED AS MEDIA", "KEP AMBIENT" and the host's start call: commands
-// that only read or set the plug-in's own state.
+// that touch no map, only the plug-in's settings for the next load, its last
+// error and its version text.
 #include <cstring>
 
 #include "core/calling.h"

@@ -12,7 +12,7 @@
 namespace {
 
 const float kZero[3] = {0.0f, 0.0f, 0.0f}; // positive zeros, bit for bit
-using FrameCommands = PluginTest;
+using SettingsCommands = PluginTest;
 
 // Leaves the error state of a failed command behind and returns its text.
 std::string FailACommand() {
@@ -22,7 +22,7 @@ std::string FailACommand() {
     return LastErrorText();
 }
 
-TEST_F(FrameCommands, MapOffsetIsStoredBitForBitUntilTheConstructorZeroesIt) {
+TEST_F(SettingsCommands, MapOffsetIsStoredBitForBitUntilTheConstructorZeroesIt) {
     KEP_InitialObject(INT32_MIN);
     KEP_MapOffset(-0.0f, 1.0e-40f, -3.25f);
     const float offset[3] = {-0.0f, 1.0e-40f, -3.25f};
@@ -32,7 +32,7 @@ TEST_F(FrameCommands, MapOffsetIsStoredBitForBitUntilTheConstructorZeroesIt) {
     EXPECT_EQ(g_plugin.settings.initialObject, INT32_MIN);
 }
 
-TEST_F(FrameCommands, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) {
+TEST_F(SettingsCommands, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) {
     const std::string failure = FailACommand();
     char* text = KEP_GetLastErrorText(KEP_GetLastErrorText(nullptr)); // asking changes nothing
     ASSERT_NE(text, nullptr);
