@@ -21,20 +21,6 @@ kepw::Vertex StripVertex(int i, int count, float radius) {
     return v;
 }
 
-// A closed strip of `vertices` vertices and as many triangles.
-kepw::Surface Strip(int vertices, const char* texture, int lightmap, float radius) {
-    kepw::Surface s;
-    s.textureName = texture;
-    s.lightmapNumber = lightmap;
-    s.vertices.reserve(static_cast<std::size_t>(vertices));
-    for (int i = 0; i < vertices; ++i)
-        s.vertices.push_back(StripVertex(i, vertices, radius));
-    s.triangles.reserve(static_cast<std::size_t>(vertices));
-    for (int i = 0; i < vertices; ++i)
-        s.triangles.push_back({i, (i + 1) % vertices, (i + 2) % vertices});
-    return s;
-}
-
 // 100k groups, each the child of group n / 2 (a binary tree), 1000k one-triangle
 // meshes spread over them and 1000k entities, every tenth a pivot.
 kepw::Map WideHierarchy(int scale) {
@@ -106,6 +92,20 @@ kepw::Map MillionTriangles(int scale) {
 }
 
 } // namespace
+
+// A closed strip of `vertices` vertices and as many triangles.
+kepw::Surface Strip(int vertices, const char* texture, int lightmap, float radius) {
+    kepw::Surface s;
+    s.textureName = texture;
+    s.lightmapNumber = lightmap;
+    s.vertices.reserve(static_cast<std::size_t>(vertices));
+    for (int i = 0; i < vertices; ++i)
+        s.vertices.push_back(StripVertex(i, vertices, radius));
+    s.triangles.reserve(static_cast<std::size_t>(vertices));
+    for (int i = 0; i < vertices; ++i)
+        s.triangles.push_back({i, (i + 1) % vertices, (i + 2) % vertices});
+    return s;
+}
 
 const char* const kTextureNames[3] = {"stone.bmp", "wood.bmp", "metal.bmp"};
 

@@ -17,6 +17,10 @@ struct Shape {
 // Wide hierarchy, one huge surface, long property text, 1 M triangles (at 16x).
 extern const Shape kShapes[4];
 
+// A closed strip of `vertices` vertices and as many triangles, round a
+// cylinder of `radius`.
+kepw::Surface Strip(int vertices, const char* texture, int lightmap, float radius);
+
 // The texture file names the shapes use; the benchmark writes them beside the map.
 extern const char* const kTextureNames[3];
 

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -46,62 +45,25 @@ kepw::Map TenSurfaces(int triangles) {
     kepw::Map map;
     map.lightmaps.push_back(kepw::PatternLightmap(64, 64, 1));
     kepw::Mesh mesh;
-    for (int s = 0; s < 10; ++s) {
-        kepw::Surface surface;
-        surface.textureName = kepbench::kTextureNames[s % 3];
-        surface.lightmapNumber = 1;
-        for (int i = 0; i < triangles; ++i) {
-            kepw::Vertex v;
-            const float angle = 6.2831853f * static_cast<float>(i / 2) /
-                                static_cast<float>(std::max(1, triangles / 2));
-            v.position = {(10.0f + s) * std::cos(angle), static_cast<float>(i % 2),
-                          (10.0f + s) * std::sin(angle)};
-            v.normal = {std::cos(angle), 0.0f, std::sin(angle)};
-            v.texture = {static_cast<float>(i / 2) / 8.0f, static_cast<float>(i % 2)};
-            v.lightmap = {static_cast<float>(i) / static_cast<float>(triangles), 0.5f};
-            surface.vertices.push_back(v);
-            surface.triangles.push_back({i, (i + 1) % triangles, (i + 2) % triangles});
-        }
-        mesh.surfaces.push_back(std::move(surface));
-    }
+    for (int s = 0; s < 10; ++s)
+        mesh.surfaces.push_back(
+            kepbench::Strip(triangles, kepbench::kTextureNames[s % 3], 1, 10.0f + s));
     map.meshes.push_back(std::move(mesh));
     return map;
 }
 
-// `count` lightmaps of 16 x 16, each on a one-triangle surface of its own mesh
-// (limbs of one object).
-kepw::Map ManyImages(int count) {
+// `lightmaps` lightmaps of 16 x 16 and `meshes` one-triangle meshes of the
+// default group (limbs of one object), mesh n lightmapped with lightmap
+// n mod `lightmaps`.
+kepw::Map LightmappedTriangles(int lightmaps, int meshes) {
     kepw::Map map;
-    for (int l = 0; l < count; ++l)
+    for (int l = 0; l < lightmaps; ++l)
         map.lightmaps.push_back(kepw::PatternLightmap(16, 16, static_cast<uint32_t>(l)));
-    for (int l = 0; l < count; ++l) {
+    for (int m = 0; m < meshes; ++m) {
         kepw::Mesh mesh;
-        mesh.position = {static_cast<float>(l % 64), 0.0f, static_cast<float>(l / 64)};
-        mesh.surfaces.push_back(kepw::TriangleSurface(kepbench::kTextureNames[l % 3], l + 1));
-        map.meshes.push_back(std::move(mesh));
-    }
-    return map;
-}
-
-// `count` lightmaps of 16 x 16 and one one-triangle surface: images without limbs.
-kepw::Map ManyLightmaps(int count) {
-    kepw::Map map;
-    for (int l = 0; l < count; ++l)
-        map.lightmaps.push_back(kepw::PatternLightmap(16, 16, static_cast<uint32_t>(l)));
-    kepw::Mesh mesh;
-    mesh.surfaces.push_back(kepw::TriangleSurface(kepbench::kTextureNames[0], 1));
-    map.meshes.push_back(std::move(mesh));
-    return map;
-}
-
-// `count` one-triangle meshes of one group, one lightmap: limbs of one object.
-kepw::Map ManyLimbs(int count) {
-    kepw::Map map;
-    map.lightmaps.push_back(kepw::PatternLightmap(16, 16, 1));
-    for (int l = 0; l < count; ++l) {
-        kepw::Mesh mesh;
-        mesh.position = {static_cast<float>(l % 64), 0.0f, static_cast<float>(l / 64)};
-        mesh.surfaces.push_back(kepw::TriangleSurface(kepbench::kTextureNames[l % 3], 1));
+        mesh.position = {static_cast<float>(m % 64), 0.0f, static_cast<float>(m / 64)};
+        mesh.surfaces.push_back(
+            kepw::TriangleSurface(kepbench::kTextureNames[m % 3], m % lightmaps + 1));
         map.meshes.push_back(std::move(mesh));
     }
     return map;
@@ -119,11 +81,12 @@ std::vector<Row> Rows() {
     for (int scale : {1, 4, 16})
         rows.push_back({"many objects", double(scale), kepbench::kShapes[0].make(scale)});
     for (int scale : {1, 4, 16})
-        rows.push_back({"many images", double(scale), ManyImages(250 * scale)});
+        rows.push_back(
+            {"many images", double(scale), LightmappedTriangles(250 * scale, 250 * scale)});
     for (int scale : {1, 4, 16})
-        rows.push_back({"many lightmaps", double(scale), ManyLightmaps(250 * scale)});
+        rows.push_back({"many lightmaps", double(scale), LightmappedTriangles(250 * scale, 1)});
     for (int scale : {1, 4, 16})
-        rows.push_back({"many limbs", double(scale), ManyLimbs(250 * scale)});
+        rows.push_back({"many limbs", double(scale), LightmappedTriangles(1, 250 * scale)});
     return rows;
 }
 
