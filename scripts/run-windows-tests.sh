@@ -73,6 +73,21 @@ for command in info check render export; do
     grep -q "MAP" help.out || code=1
     outcome "kep.exe $command --help" $code
 done
+# Every command of the real-host test's list answers from the DLL beside the
+# Windows stand-in host as from the Linux plug-in beside the Linux one.
+mkdir commands
+cp "$root"/examples/sample/* commands/
+head -c 300 "$root/examples/sample/sample.kep" >commands/cut.kep
+sequence=$root/tests/realhost/command_sequence.txt
+code=0
+(cd commands && LD_LIBRARY_PATH="$root/build/linux-i386/simhost" \
+    "$root/build/linux-i386/tests/command_sequence" run "$sequence" \
+    "$root/dist/linux-i386/KEPImport.so" "$root/build/linux-i386/simhost" >../linux.answers &&
+    wine "$build/tests/command_sequence.exe" run "$sequence" "$root/dist/windows/KEPImport.dll" \
+        "$build/simhost" >../windows.answers) || code=1
+sed -i 's/\r$//' windows.answers
+[ -s linux.answers ] && diff linux.answers windows.answers || code=1
+outcome "every command of the list answers from the DLL as from the Linux build" $code
 code=0
 for target in windows linux-i386; do
     [ ! -e "$root/dist/$target/DBProCore.dll" ] && [ -f "$root/dist/$target/kep-host/DBProCore.dll" ] ||

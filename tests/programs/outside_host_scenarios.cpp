@@ -48,11 +48,6 @@ float FromBits(uint32_t bits) {
 const std::map<std::string, std::pair<int, const char*>> kHostFunctions = {
     {"ObjectExists", {25, "?GetExist@@YAHH@Z"}},
     {"ImageExists", {16, "?GetExistEx@@YAHH@Z"}},
-    {"ObjectX", {25, "?GetXPositionEx@@YAKH@Z"}},
-    {"ObjectY", {25, "?GetYPositionEx@@YAKH@Z"}},
-    {"ObjectZ", {25, "?GetZPositionEx@@YAKH@Z"}},
-    {"ObjectAngleY", {25, "?GetYRotationEx@@YAKH@Z"}},
-    {"LimbAngleX", {25, "?GetLimbAngleX@@YAKHH@Z"}},
     {"MakeMemblock", {21, "?MakeMemblock@@YAXHH@Z"}},
     {"MemblockExists", {21, "?MemblockExist@@YAHH@Z"}},
     {"DeleteMemblock", {21, "?DeleteMemblock@@YAXH@Z"}},
@@ -270,11 +265,6 @@ using Scenario = std::pair<std::string, std::function<void()>>;
 
 std::vector<Scenario> Scenarios(Session& kep, const Places& at) {
     return {
-        {"KEP VERSION, KEP ERROR and KEP ERROR TEXT",
-         [&] {
-             kep.Rows("KEP_GetLastError = 0; KEP_GetLastErrorText 0 = 0; KEP_Version $ KEP map "
-                      "importer for DarkBASIC Professional; KEP_GetLastError = 1");
-         }},
         {"KEP BREAK outside a debugger returns; which settings keep the error state",
          [&] {
              kep.Rows("KEP_Count 0 = 0; KEP_Break; KEP_SetAmbient 0; KEP_MediaIncluded 0; "
@@ -310,30 +300,6 @@ std::vector<Scenario> Scenarios(Session& kep, const Places& at) {
          [&] {
              kep.Rows("KEP_SetCurrentMap 0 = 1; KEP_GetCurrentMap = 0; KEP_HideMap; KEP_ShowMap; "
                       "KEP_GetLastError = 1; KEP_GroupToObject 2 = 1001");
-         }},
-        {"Pivots move and turn the crate's object and its lid's limb",
-         [&] {
-             const float before = FromBits(kep.Call("ObjectX", {1001}));
-             kep.Row("KEP_Move 0 1.5 0.0 -2.0");
-             if (FromBits(kep.Call("ObjectX", {1001})) != before + 1.5f)
-                 throw Failure("the crate did not move by 1.5");
-             kep.Rows(
-                 "KEP_EntityZ 3 ~ 0.0; KEP_Position 0 -4.0 0.25 6.0; ObjectY 1001 ~ 0.25; "
-                 "ObjectZ 1001 ~ 6.0; KEP_Angle 0 0.0 90.0 0.0; KEP_Rotate 0 0.0 25.0 0.0; "
-                 "ObjectAngleY 1001 ~ 115.0; KEP_EntityX 3 ~ -4.0; KEP_Rotate 1 -35.0 0.0 0.0");
-             int turned = 0;
-             for (uint32_t limb = 0; limb < 8; ++limb)
-                 turned += FromBits(kep.Call("LimbAngleX", {1001, limb})) == -35.0f;
-             if (turned != 1) throw Failure(std::to_string(turned) + " lid limbs turned");
-             kep.Rows("KEP_Hide 0; KEP_Show 1; KEP_GetLastError = 1; KEP_Move 5 1.0 1.0 1.0; "
-                      "KEP_GetLastErrorText $ Invalid pivot index");
-         }},
-        {"KEP TEXTURE CREATE and KEP TEXTURE MESH",
-         [&] {
-             kep.Rows(
-                 "KEP_TextureCreate 'mine' 1002 = 3; KEP_TextureName 3 $ mine; "
-                 "KEP_TextureID 3 = 1002; KEP_TextureMesh 0 1 3 = 1; KEP_SurfaceTexture 0 1 = 3; "
-                 "KEP_TextureMesh 0 1 9 = 0; KEP_GetLastErrorText $ Invalid texture index");
          }},
         {"KEP CLEAR removes the current map's objects and images only",
          [&] {
