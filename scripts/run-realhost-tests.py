@@ -151,7 +151,7 @@ def screen_problems(name, picture):
     return problems
 
 
-def run_both(host, folder, sequence, name, seconds):
+def run_both(host, results, folder, sequence, name, seconds):
     """Runs a command list as a program in the real runtime and beside the
     stand-in host, both in copies of `folder`; gives both lists of answers and
     the problems found so far (None when the program did not compile)."""
@@ -159,7 +159,7 @@ def run_both(host, folder, sequence, name, seconds):
     program = subprocess.run([str(runner), "dba", str(sequence), "answers.txt"],
                              capture_output=True, text=True, check=True).stdout
     (folder / f"{name}.dba").write_text(program)
-    if not compile_program(host, folder / f"{name}.dba", results_of(host), name):
+    if not compile_program(host, folder / f"{name}.dba", results, name):
         return None, None, None
     outcome = host.run(folder / f"{name}.exe", seconds, until_exit=True)
     problems = run_problems(outcome, "the program")
@@ -193,7 +193,7 @@ def test_every_command(host, results):
     folder = fresh_folder(WORK / "commands", sample_files())
     (folder / "cut.kep").write_bytes((SAMPLE / "sample.kep").read_bytes()[:300])
     got, expected, problems = run_both(
-        host, folder, ROOT / "tests" / "realhost" / "command_sequence.txt", "commands", 60)
+        host, results, folder, ROOT / "tests" / "realhost" / "command_sequence.txt", "commands", 60)
     if problems is None:
         return
     results.check(f"every command answers in the real host as beside the stand-in "
@@ -278,7 +278,7 @@ def test_robustness(host, results):
               'LOAD KEP("sample.kep", 2)', "KEP COUNT(8)"]
     sequence = folder / "robustness_sequence.txt"
     sequence.write_text("\n".join(lines) + "\n")
-    got, expected, problems = run_both(host, folder, sequence, "robustness", 120)
+    got, expected, problems = run_both(host, results, folder, sequence, "robustness", 120)
     if problems is None:
         return
     answers = dict(line.split(" ", 1) for line in got if " " in line)
@@ -308,13 +308,8 @@ def test_robustness(host, results):
                   f"program running ({len(expected)} answers)", problems)
 
 
-def results_of(host):
-    return host.results
-
-
 def run_tests(host):
     results = Results()
-    host.results = results
     started = time.time()
     test_examples(host, results)
     test_every_command(host, results)
