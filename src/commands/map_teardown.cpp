@@ -6,7 +6,7 @@
 #include "core/memory.h"
 #include "host/host_functions.h"
 #include "host/host_ranges.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 #include "map/kep_model.h"
 
 namespace {

@@ -33,6 +33,14 @@ void KepFail(CErrorKind kind, KepMessage message, const char* function, const ch
     throw error;
 }
 
+void KepFail(CErrorKind kind, KepMessage message, const char* function, const char* unit,
+             int32_t line, int32_t argument) {
+    CError error("", function, unit, line);
+    error.kind = kind;
+    std::snprintf(error.message, sizeof error.message, KepMessageText(message), argument);
+    throw error;
+}
+
 void KepFailEndOfData(const char* function, const char* unit, int32_t line, int32_t offset,
                       int32_t size, int64_t wanted) {
     CError error(KepMessageText(KepMessage::EndOfData), function, unit, line);

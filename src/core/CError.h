@@ -9,6 +9,8 @@
 #include "core/messages.h"
 
 enum class CErrorKind : int32_t {
+    BadSource,   // the command names no file or memblock that can be read
+    Unsupported, // the data is not a map of a version this reader knows
     EndOfData,   // the data ends inside a value or a record
     NoData,      // the reader holds nothing at all
     OutOfMemory, // an allocation failed
@@ -47,6 +49,8 @@ struct CError {
                           const char* unit, int32_t line);
 [[noreturn]] void KepFail(CErrorKind kind, KepMessage message, const char* function,
                           const char* unit, int32_t line, const char* argument);
+[[noreturn]] void KepFail(CErrorKind kind, KepMessage message, const char* function,
+                          const char* unit, int32_t line, int32_t argument);
 #define KEP_FAIL(kind, message, function, unit, ...)                                               \
     KepFail(CErrorKind::kind, KepMessage::message, function, unit, __LINE__, ##__VA_ARGS__)
 

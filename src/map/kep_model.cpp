@@ -68,13 +68,36 @@ void KEP_Geometry::Release() {
     m_block = nullptr;
 }
 
-void KEP_ReleaseGeometry(KEP_Map* map) {
+bool KEP_Pixels::Allocate(int32_t bytes) {
+    Release();
+    m_bytes = static_cast<uint8_t*>(KepAllocate(static_cast<std::size_t>(bytes), KEP_UNIT_MAP,
+                                                __LINE__));
+    return m_bytes != nullptr;
+}
+
+void KEP_Pixels::Release() {
+    KepRelease(m_bytes);
+    m_bytes = nullptr;
+}
+
+void KEP_ReleaseBuildInput(KEP_Map* map) {
     if (!map) return;
+    for (int32_t l = 0; l < map->lightmaps.Count(); ++l)
+        map->lightmaps.At(l)->pixels.Release();
     for (int32_t m = 0; m < map->meshes.Count(); ++m) {
         const KEP_Mesh* mesh = map->meshes.At(m);
         for (int32_t s = 0; mesh && s < mesh->surfaces.Count(); ++s)
             mesh->surfaces.At(s)->geometry.Release();
     }
+}
+
+void KEP_SetMapDirectory(KEP_Map& map, const char* fileName) {
+    std::size_t length = 0;
+    for (std::size_t i = 0; fileName[i]; ++i)
+        if (fileName[i] == '/' || fileName[i] == '\\') length = i + 1;
+    if (length < 2 || length >= sizeof map.mapDirectory) length = 0;
+    std::memcpy(map.mapDirectory, fileName, length);
+    map.mapDirectory[length] = '\0';
 }
 
 std::string KEP_UpperCase(std::string text) {

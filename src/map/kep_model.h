@@ -40,9 +40,8 @@ class KEP_Properties {
 };
 
 // Each record keeps what the file says (and the links the readers resolve
-// from it) apart from what the load made in the host, which sits in one
-// nested `build` record: images are made while reading, objects and limbs
-// by the builders.
+// from it) apart from what the builders made of it in the host, which sits in
+// one nested `build` record.
 
 // What building made of a group.
 struct KEP_GroupBuild {
@@ -75,9 +74,30 @@ struct KEP_ImageBuild {
     int32_t image = 0;
 };
 
+// A lightmap's pixels as the file holds them (32 bits each, in the host's
+// image memblock order), kept from the read until the build has made the
+// lightmap's image.
+class KEP_Pixels {
+  public:
+    KEP_Pixels() = default;
+    ~KEP_Pixels() { Release(); }
+    KEP_Pixels(const KEP_Pixels&) = delete;
+    KEP_Pixels& operator=(const KEP_Pixels&) = delete;
+
+    // Room for `bytes` bytes in place of what was held; false, holding
+    // nothing, when memory is short.
+    bool Allocate(int32_t bytes);
+    void Release();
+    uint8_t* Bytes() const { return m_bytes; }
+
+  private:
+    uint8_t* m_bytes = nullptr;
+};
+
 struct KEP_Lightmap {
     int32_t width = 0;
     int32_t height = 0;
+    KEP_Pixels pixels; // width * height * 4 bytes while held; none for a side <= 0
     KEP_ImageBuild build;
 };
 
@@ -205,6 +225,9 @@ struct KEP_Map {
     COwningList<KEP_Entity> entities;
     COwningList<KEP_TextureInfo> textures; // in order of first use
     CListOf<KEP_Entity> pivots;
+    // The colour the last AMBIENT property of an entity gave, if any.
+    bool hasAmbient = false;
+    uint32_t ambientColour = 0;
     KEP_MapBuild build;
 
     // Lookup aids for the readers beside the lists:
@@ -222,10 +245,17 @@ struct KEP_Map {
                            KepAllocator<TextureIndex>(KEP_UNIT_MAP, __LINE__)};
 };
 
-// Vertices, triangles and lines serve only to build the host's meshes, and
-// no command reads them: once a load has built (or failed), they go, which
-// leaves a built map a small fraction of its file's size.
-void KEP_ReleaseGeometry(KEP_Map* map);
+// Vertices, triangles, lines and lightmap pixels serve only to build the
+// host's meshes and images, and no command reads them: once a load has built
+// (or failed), they go, which leaves a built map a small fraction of its
+// file's size.
+void KEP_ReleaseBuildInput(KEP_Map* map);
+
+// Sets the map's directory, where its texture files are looked for, from the
+// name of the file it is read from: the part up to the last separator, kept;
+// empty when the name has no separator or that part is shorter than two
+// characters. The name must fit the directory's room.
+void KEP_SetMapDirectory(KEP_Map& map, const char* fileName);
 
 // The map's group with that number, or null; keeps the group list's cursor
 // where it was (or leaves it on the group found when there was none).

@@ -2,7 +2,7 @@
 // entities and the AMBIENT colour.
 #include <cstdint>
 
-#include "map/kep_import.h"
+#include "map/kep_read.h"
 
 namespace {
 
@@ -32,25 +32,25 @@ uint32_t KEP_ParseAmbient(const std::string& value) {
     return components[0] << 16 | components[1] << 8 | components[2];
 }
 
-void KEP_DoEntities(KEP_LoadContext& load) {
-    CFile& reader = load.reader;
-    KEP_Map* map = &load.map;
-    load.place = {"entity"};
+void KEP_DoEntities(KEP_ReadContext& read) {
+    CFile& reader = read.reader;
+    KEP_Map* map = &read.map;
+    read.place = {"entity"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
-        load.place.record = i + 1;
+        read.place.record = i + 1;
         KepPending<KEP_Entity> entity(KepNewRecord<KEP_Entity>("KEP_DoEntities"));
         const int32_t visGroup = reader.ReadInt();
         if (visGroup > 0) entity->visGroup = map->visGroups.At(visGroup - 1);
-        if (load.oddities && visGroup != 0 && !entity->visGroup)
-            KEP_NoteOddity(load, "", "visgroup number " + std::to_string(visGroup) + " names none");
+        if (read.options.oddities && visGroup != 0 && !entity->visGroup)
+            KEP_NoteOddity(read, "", "visgroup number " + std::to_string(visGroup) + " names none");
         entity->group = KEP_FindGroup(*map, reader.ReadInt());
         Cstring text;
         reader.ReadString(text);
         for (int axis = 0; axis < 3; ++axis)
-            entity->position[axis] = reader.ReadFloat() + load.settings.mapOffset[axis];
+            entity->position[axis] = reader.ReadFloat() + read.options.mapOffset[axis];
         KEP_Entity* added = KepHandOver(map->entities, entity);
-        KEP_BarePropertyLines bareLines{load};
+        KEP_BarePropertyLines bareLines{read};
         KEP_ParseProperties(text, added->properties,
                             [&](const std::string& key, const std::string& value, bool hasEquals) {
                                 bareLines(key, value, hasEquals);
@@ -60,7 +60,8 @@ void KEP_DoEntities(KEP_LoadContext& load) {
                                     map->pivots.Add(added);
                                     if (added->group) added->group->pivotEntity = added;
                                 } else if (upperKey == "AMBIENT") {
-                                    load.settings.ambientColour = KEP_ParseAmbient(value);
+                                    map->hasAmbient = true;
+                                    map->ambientColour = KEP_ParseAmbient(value);
                                 }
                             });
     }

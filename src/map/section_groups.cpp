@@ -1,14 +1,14 @@
 // Group and visgroup sections.
 #include "core/CError.h"
-#include "map/kep_import.h"
+#include "map/kep_read.h"
 
-void KEP_DoGroups(KEP_LoadContext& load) {
-    CFile& reader = load.reader;
-    KEP_Map* map = &load.map;
-    load.place = {"group"};
+void KEP_DoGroups(KEP_ReadContext& read) {
+    CFile& reader = read.reader;
+    KEP_Map* map = &read.map;
+    read.place = {"group"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
-        load.place.record = i + 1;
+        read.place.record = i + 1;
         KepPending<KEP_Group> group(KepNewRecord<KEP_Group>("KEP_DoGroups"));
         group->groupNumber = i + 1;
         group->flags = reader.ReadInt();
@@ -28,7 +28,7 @@ void KEP_DoGroups(KEP_LoadContext& load) {
             throw;
         }
         KEP_Group* added = group.release();
-        KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{load});
+        KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{read});
     }
 
     // Parents are linked once every group is known, in list order, so each
@@ -43,13 +43,13 @@ void KEP_DoGroups(KEP_LoadContext& load) {
     }
 }
 
-void KEP_DoVisGroups(KEP_LoadContext& load) {
-    CFile& reader = load.reader;
-    KEP_Map* map = &load.map;
-    load.place = {"visgroup"};
+void KEP_DoVisGroups(KEP_ReadContext& read) {
+    CFile& reader = read.reader;
+    KEP_Map* map = &read.map;
+    read.place = {"visgroup"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
-        load.place.record = i + 1;
+        read.place.record = i + 1;
         KepPending<KEP_VisGroup> visGroup(KepNewRecord<KEP_VisGroup>("KEP_DoVisGroups"));
         reader.ReadString(visGroup->name);
         for (int32_t& value : visGroup->values)

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/CError.h"
-#include "map/kep_import.h"
+#include "map/kep_read.h"
 
 namespace {
 
@@ -20,11 +20,11 @@ struct Block {
     int32_t size;
 };
 
-void NeedBlocks(KEP_LoadContext& load, const Block* blocks, int count) {
-    const CFile& reader = load.reader;
+void NeedBlocks(KEP_ReadContext& read, const Block* blocks, int count) {
+    const CFile& reader = read.reader;
     int64_t at = reader.Position();
     for (int b = 0; b < count; ++b) {
-        load.place.item = blocks[b].item;
+        read.place.item = blocks[b].item;
         const int64_t wanted = int64_t{blocks[b].count} * blocks[b].size;
         if (wanted > reader.Size() - at)
             KepFailEndOfData("KEP_DoSurfaces", KEP_UNIT_MAP, __LINE__, static_cast<int32_t>(at),
@@ -55,13 +55,13 @@ void TurnVertex(KEP_Vertex& vertex) {
 
 // For the tools only: corners that name no vertex of their surface (the
 // builder leaves such triangles out).
-void NoteCornersNamingNoVertex(const KEP_LoadContext& load, const KEP_Geometry& geometry) {
+void NoteCornersNamingNoVertex(const KEP_ReadContext& read, const KEP_Geometry& geometry) {
     const KEP_Triangle* triangles = geometry.Triangles();
     for (int32_t i = 0; i < geometry.TriangleCount(); ++i)
         for (int c = 0; c < 3; ++c) {
             const int32_t index = triangles[i].corners[c];
             if (geometry.VertexAt(index)) continue;
-            KEP_NoteOddity(load, "triangle " + std::to_string(i + 1),
+            KEP_NoteOddity(read, "triangle " + std::to_string(i + 1),
                            "corner " + std::to_string(c + 1) + " names vertex " +
                                std::to_string(index) + " of " +
                                std::to_string(geometry.VertexCount()));
@@ -71,12 +71,12 @@ void NoteCornersNamingNoVertex(const KEP_LoadContext& load, const KEP_Geometry& 
 // The surface's one block for its vertices, triangles and lines, after
 // checking that the data holds all three. When it cannot be had, the reader
 // of the first kind it was to hold is the one that failed.
-void AllocateGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t vertexCount,
+void AllocateGeometry(KEP_ReadContext& read, KEP_Surface* surface, int32_t vertexCount,
                       int32_t triangleCount, int32_t lineCount) {
     const Block blocks[3] = {{"vertex data", vertexCount, int32_t{sizeof(KEP_Vertex)}},
                              {"triangle data", triangleCount, int32_t{sizeof(KEP_Triangle)}},
                              {"line data", lineCount, int32_t{sizeof(KEP_Line)}}};
-    NeedBlocks(load, blocks, 3);
+    NeedBlocks(read, blocks, 3);
     if (vertexCount <= 0 && triangleCount <= 0 && lineCount <= 0) return;
     if (surface->geometry.Allocate(vertexCount, triangleCount, lineCount)) {
         surface->vertexCount = surface->geometry.VertexCount();
@@ -87,21 +87,21 @@ void AllocateGeometry(KEP_LoadContext& load, KEP_Surface* surface, int32_t verte
     int first = 0;
     while (blocks[first].count <= 0)
         ++first;
-    load.place.item = blocks[first].item;
+    read.place.item = blocks[first].item;
     KEP_FAIL(OutOfMemory, RecordAllocation, kReaders[first], KEP_UNIT_MAP);
 }
 
 } // namespace
 
-void KEP_DoMeshes(KEP_LoadContext& load) {
-    CFile& reader = load.reader;
-    KEP_Map* map = &load.map;
-    load.place = {"mesh"};
+void KEP_DoMeshes(KEP_ReadContext& read) {
+    CFile& reader = read.reader;
+    KEP_Map* map = &read.map;
+    read.place = {"mesh"};
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
-        load.place.record = i + 1;
-        load.place.surface = 0;
-        load.place.item = nullptr;
+        read.place.record = i + 1;
+        read.place.surface = 0;
+        read.place.item = nullptr;
         KepPending<KEP_Mesh> mesh(KepNewRecord<KEP_Mesh>("KEP_DoMeshes"));
         mesh->flags = reader.ReadInt();
         KEP_Group* group = KEP_FindGroup(*map, reader.ReadInt());
@@ -115,31 +115,31 @@ void KEP_DoMeshes(KEP_LoadContext& load) {
         if (map->version == 5) {
             const int32_t visGroup = reader.ReadInt();
             if (visGroup > 0) mesh->visGroup = map->visGroups.At(visGroup - 1);
-            if (load.oddities && visGroup != 0 && !mesh->visGroup)
-                KEP_NoteOddity(load, "",
+            if (read.options.oddities && visGroup != 0 && !mesh->visGroup)
+                KEP_NoteOddity(read, "",
                                "visgroup number " + std::to_string(visGroup) + " names none");
         }
         // The mesh joins its group's list and the map's list together, so a
         // failure never leaves a group pointing at a freed mesh.
         KEP_Mesh* added = KepHandOver(map->meshes, mesh);
         if (group) group->meshes.Add(added);
-        KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{load});
-        KEP_DoSurfaces(load, added);
+        KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{read});
+        KEP_DoSurfaces(read, added);
     }
 }
 
-void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh) {
-    CFile& reader = load.reader;
-    load.place.item = "surface count";
+void KEP_DoSurfaces(KEP_ReadContext& read, KEP_Mesh* mesh) {
+    CFile& reader = read.reader;
+    read.place.item = "surface count";
     const int32_t count = reader.ReadInt();
     for (int32_t i = 0; i < count; ++i) {
-        load.place.surface = i + 1;
-        load.place.item = nullptr;
+        read.place.surface = i + 1;
+        read.place.item = nullptr;
         KepPending<KEP_Surface> surface(KepNewRecord<KEP_Surface>("KEP_DoSurfaces"));
         surface->firstValue = reader.ReadInt();
         Cstring textureName;
         reader.ReadString(textureName);
-        surface->textureIndex = KEP_FindTexture(load, textureName);
+        surface->textureIndex = KEP_FindTexture(read, textureName);
         const int32_t lightmapNumber = reader.ReadInt();
         surface->lightmapIndex = lightmapNumber > 0 ? lightmapNumber - 1 : -1;
         for (float& value : surface->values)
@@ -147,38 +147,38 @@ void KEP_DoSurfaces(KEP_LoadContext& load, KEP_Mesh* mesh) {
         const int32_t vertexCount = reader.ReadInt();
         const int32_t triangleCount = reader.ReadInt();
         const int32_t lineCount = reader.ReadInt();
-        AllocateGeometry(load, surface.get(), vertexCount, triangleCount, lineCount);
-        KEP_DoVertices(load, surface.get());
-        KEP_DoTriangles(load, surface.get());
-        KEP_DoLines(load, surface.get());
+        AllocateGeometry(read, surface.get(), vertexCount, triangleCount, lineCount);
+        KEP_DoVertices(read, surface.get());
+        KEP_DoTriangles(read, surface.get());
+        KEP_DoLines(read, surface.get());
         // A CAULK surface is read whole and then dropped.
         if (surface->textureIndex == -1) continue;
-        if (load.oddities && surface->lightmapIndex >= load.map.lightmaps.Count())
-            KEP_NoteOddity(load, "",
+        if (read.options.oddities && surface->lightmapIndex >= read.map.lightmaps.Count())
+            KEP_NoteOddity(read, "",
                            "lightmap number " + std::to_string(lightmapNumber) + " names none");
         KepHandOver(mesh->surfaces, surface);
     }
 }
 
-void KEP_DoVertices(KEP_LoadContext& load, KEP_Surface* surface) {
+void KEP_DoVertices(KEP_ReadContext& read, KEP_Surface* surface) {
     KEP_Geometry& geometry = surface->geometry;
-    load.place.item = "vertex data";
+    read.place.item = "vertex data";
     KEP_Vertex* vertices = geometry.Vertices();
-    load.reader.ReadBytes(vertices, geometry.VertexCount() * int32_t{sizeof(KEP_Vertex)});
+    read.reader.ReadBytes(vertices, geometry.VertexCount() * int32_t{sizeof(KEP_Vertex)});
     for (int32_t i = 0; i < geometry.VertexCount(); ++i)
         TurnVertex(vertices[i]);
 }
 
-void KEP_DoTriangles(KEP_LoadContext& load, KEP_Surface* surface) {
+void KEP_DoTriangles(KEP_ReadContext& read, KEP_Surface* surface) {
     const KEP_Geometry& geometry = surface->geometry;
-    load.place.item = "triangle data";
-    load.reader.ReadBytes(geometry.Triangles(),
+    read.place.item = "triangle data";
+    read.reader.ReadBytes(geometry.Triangles(),
                           geometry.TriangleCount() * int32_t{sizeof(KEP_Triangle)});
-    if (load.oddities) NoteCornersNamingNoVertex(load, geometry);
+    if (read.options.oddities) NoteCornersNamingNoVertex(read, geometry);
 }
 
-void KEP_DoLines(KEP_LoadContext& load, KEP_Surface* surface) {
+void KEP_DoLines(KEP_ReadContext& read, KEP_Surface* surface) {
     const KEP_Geometry& geometry = surface->geometry;
-    load.place.item = "line data";
-    load.reader.ReadBytes(geometry.Lines(), geometry.LineCount() * int32_t{sizeof(KEP_Line)});
+    read.place.item = "line data";
+    read.reader.ReadBytes(geometry.Lines(), geometry.LineCount() * int32_t{sizeof(KEP_Line)});
 }

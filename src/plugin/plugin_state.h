@@ -8,8 +8,19 @@
 #include "core/CList.h"
 #include "core/Cstring.h"
 #include "core/messages.h"
+#include "build/build_state.h"
 #include "map/kep_model.h"
-#include "map/load_context.h"
+
+// The settings scripts give for later loads ("KEP INITIAL OBJECT" and the
+// rest); a map's AMBIENT entity property sets the ambient colour, which then
+// holds for later loads too.
+struct KEP_LoadSettings {
+    int32_t initialObject = 1000;
+    int32_t initialImage = 1000;
+    float mapOffset[3] = {0.0f, 0.0f, 0.0f};
+    int32_t mediaIncluded = 0;
+    uint32_t ambientColour = 0;
+};
 
 struct PluginState {
     KEP_Map* currentMap = nullptr;
@@ -17,12 +28,6 @@ struct PluginState {
     int32_t mapNumberCounter = 0;
     int32_t lastErrorCode = 0;
     Cstring lastErrorText;
-    // The last failed load's place and fault as one line for people (see
-    // KepDescribeFailure); for the plug-in's own tools, never shown to scripts.
-    std::string lastLoadFailure;
-    // Where loads put the oddities they read past; set only by the plug-in's
-    // own tools (see map/load_context.h).
-    KEP_Oddities* loadOddities = nullptr;
 
     KEP_LoadSettings settings;
     uint32_t blendMode = 8; // stored only

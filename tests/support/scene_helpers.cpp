@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 #include "plugin/exports.h"
 #include "simhost/memblocks_images.h"
 

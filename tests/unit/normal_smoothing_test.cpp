@@ -11,7 +11,8 @@
 #include <string>
 
 #include "bench/bench_maps.h"
-#include "map/normal_smoothing.h"
+#include "build/normal_smoothing.h"
+#include "kep_session.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
@@ -134,19 +135,15 @@ TEST(NormalSmoothingTest, GivesTheHostsNormalsOnGeneratedMeshes) {
     }
 }
 
-class BuiltSmoothingTest : public SceneTest {
-  protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        g_plugin.build.keepGeometry = true;
-    }
-};
+using BuiltSmoothingTest = SceneTest;
 
 // Every surface of the current map as the host holds it: its normals must be
 // the host's smoothing, applied once, of the mesh as it was before smoothing
 // (the host's positions, the map's normals corner by corner: corners last
 // first, triangles with a corner that names no vertex left out).
-void ExpectEverySurfaceSmoothedOnce() {
+// `read` is the same map read alone, which keeps its geometry.
+void ExpectEverySurfaceSmoothedOnce(const kepsession::MapRead& read) {
+    ASSERT_TRUE(read.complete) << read.failure;
     int surfaces = 0;
     const KEP_Map& map = *CurrentMap();
     for (int32_t m = 0; m < map.meshes.Count(); ++m)
@@ -157,7 +154,7 @@ void ExpectEverySurfaceSmoothedOnce() {
             ASSERT_TRUE(simhost::LimbVertices(surface.build.object, surface.build.limb, &built));
             Mesh expected = built;
             std::size_t v = 0;
-            const KEP_Geometry& geometry = surface.geometry;
+            const KEP_Geometry& geometry = read.map->meshes.At(m)->surfaces.At(s)->geometry;
             for (int32_t t = 0; t < geometry.TriangleCount(); ++t) {
                 const int32_t* corners = geometry.Triangles()[t].corners;
                 const KEP_Vertex* a = geometry.VertexAt(corners[0]);
@@ -197,7 +194,7 @@ TEST_F(BuiltSmoothingTest,
        EverySurfaceOfTheSampleMapAndTheBenchmarkShapesIsSmoothedOnceAsTheHostWould) {
     const std::string sample = KEP_SOURCE_DIR "/examples/sample/sample.kep";
     ASSERT_EQ(KEP_Load(sample.c_str(), 2), 1) << LastErrorText();
-    ExpectEverySurfaceSmoothedOnce();
+    ExpectEverySurfaceSmoothedOnce(kepsession::ReadMapFile(sample));
     // The wide hierarchy puts many groups' meshes into one object each. The
     // huge surface's strip is cut to its first and last thousand triangles
     // (its seam among them): the host's own way over all its 60,000 corners
@@ -205,7 +202,6 @@ TEST_F(BuiltSmoothingTest,
     for (const kepbench::Shape& shape : kepbench::kShapes) {
         SCOPED_TRACE(shape.name);
         ResetPluginAndHost();
-        g_plugin.build.keepGeometry = true;
         kepw::Map map = shape.make(1);
         for (kepw::Mesh& mesh : map.meshes)
             for (kepw::Surface& surface : mesh.surfaces)
@@ -213,7 +209,7 @@ TEST_F(BuiltSmoothingTest,
                     surface.triangles.erase(surface.triangles.begin() + 1000,
                                             surface.triangles.end() - 1000);
         ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
-        ExpectEverySurfaceSmoothedOnce();
+        ExpectEverySurfaceSmoothedOnce(kepsession::ReadMapBytes(kepw::Write(map), true));
     }
 }
 
@@ -223,7 +219,7 @@ TEST_F(BuiltSmoothingTest, EachSurfaceIsSmoothedExactlyOnce) {
     kepw::Map map;
     map.meshes = {MeshOf(0, {Star(0), Star(1), Star(2)})};
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    ExpectEverySurfaceSmoothedOnce();
+    ExpectEverySurfaceSmoothedOnce(kepsession::ReadMapBytes(kepw::Write(map), true));
 }
 
 } // namespace

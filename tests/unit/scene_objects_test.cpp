@@ -9,8 +9,8 @@
 #include <random>
 
 #include "host/host_functions.h"
-#include "map/host_records.h"
-#include "map/kep_import.h"
+#include "build/host_records.h"
+#include "build/kep_build.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
@@ -273,44 +273,6 @@ TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayo
             }
             EXPECT_EQ(RecordsOf(1000), expected);
         }
-    }
-}
-
-// Random group hierarchies (cycles and groups that come back to an object
-// after another was made included), surfaces with and without lightmaps,
-// every lightmap flag, each host record layout in turn: each host mesh record
-// ends byte for byte as it does when every pass writes every mesh of its object.
-TEST_F(ObjectAssemblyTest, RecordPassesLeaveEveryRecordAsPassesOverEveryMeshDo) {
-    std::mt19937 random(20261206);
-    auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    for (int round = 0; round < 60; ++round) {
-        SCOPED_TRACE(round);
-        kepw::Map map;
-        map.lightmaps = {kepw::PatternLightmap(2, 2, 1), kepw::PatternLightmap(1, 1, 2)};
-        const int groups = 1 + below(10);
-        for (int g = 0; g < groups; ++g)
-            map.groups.push_back(ChildOf(below(groups + 1)));
-        for (int m = below(25); m > 0; --m) {
-            std::vector<kepw::Surface> surfaces;
-            for (int s = 1 + below(3); s > 0; --s)
-                surfaces.push_back(OneTriangle(below(2) ? "a.bmp" : "b.bmp", below(3)));
-            map.meshes.push_back(MeshOf(below(groups + 1), surfaces));
-        }
-        const int32_t flag = below(3);
-        std::vector<std::vector<uint8_t>> records[2];
-        for (int every = 0; every < 2; ++every) {
-            ResetPluginAndHost();
-            simhost::SetMeshRecordLayout(kLayouts[round % 3]);
-            g_plugin.build.recordEveryMesh = every == 1;
-            ASSERT_EQ(Load(map, flag), 1) << LastErrorText();
-            for (const int number : simhost::ObjectNumbers()) {
-                simhost::ObjectState object;
-                ASSERT_TRUE(simhost::FindObject(number, &object));
-                for (const simhost::LimbState& limb : object.limbs)
-                    if (limb.holdsMesh) records[every].push_back(limb.hostMesh.bytes);
-            }
-        }
-        EXPECT_TRUE(records[0] == records[1]);
     }
 }
 

@@ -9,7 +9,8 @@
 
 #include "core/CError.h"
 #include "host/host_functions.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
+#include "kep_session.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
@@ -25,12 +26,7 @@ class SurfaceMeshTest : public SceneTest {
     KEP_Group m_group; // no object yet
 };
 
-KEP_Surface* LoadedSurface(int32_t index) {
-    return CurrentMap()->meshes.At(0)->surfaces.At(index);
-}
-
 TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTrianglesOnly) {
-    g_plugin.build.keepGeometry = true; // the surfaces are built again below
     kepw::Surface whole = OneTriangle("a.bmp", 1);
     whole.vertices[0].colour = {300, 2, 255}; // only the low byte of each component counts
     whole.vertices[1].colour = {-1, 256, 511};
@@ -41,22 +37,28 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
     map.lightmaps = {kepw::PatternLightmap(2, 2, 1)};
     // Lightmap numbers 1, 0 (none), 7 (past the section, still an index >= 0) and 1.
     map.meshes = {MeshOf(0, {whole, OneTriangle("b.bmp", 0), OneTriangle("a.bmp", 7), broken})};
-    ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
+    const kepsession::MapRead read = kepsession::ReadMapBytes(kepw::Write(map), true);
+    ASSERT_TRUE(read.complete) << read.failure;
+    const auto surfaceOfMap = [&read](int32_t index) {
+        return read.map->meshes.At(0)->surfaces.At(index);
+    };
     // A vertex - base + offset is rounded to float once: 2^24 - -1 + 1 is
     // 2^24 + 2 only then.
-    LoadedSurface(0)->geometry.Vertices()[0].position[2] = 16777216.0f;
+    surfaceOfMap(0)->geometry.Vertices()[0].position[2] = 16777216.0f;
     whole.vertices[0].position[2] = 16777216.0f;
-    g_plugin.build.buildOrigin[2] = -1.0f;
-    g_plugin.settings.mapOffset[2] = 1.0f;
-    KEP_ChooseSurfaceScratch(g_plugin.build.numbers); // memblock 30 and mesh 1 are free
+    KEP_BuildState build;
+    build.buildOrigin[2] = -1.0f;
+    KEP_BuildOptions options;
+    options.mapOffset[2] = 1.0f;
+    KEP_ChooseSurfaceScratch(build.numbers); // memblock 30 and mesh 1 are free
     // (A, B, C) is sent as C, B, A; (C, A, B) as B, A, C.
     const int order[6] = {2, 1, 0, 1, 0, 2};
     const uint32_t diffuse[3] = {0x2c02ffu, 0xff00ffu, 0x031527u};
     for (const int32_t flag : {2, 1, 0, 3, -2})
         for (int32_t i = 0; i < 4; ++i) {
             SCOPED_TRACE(testing::Message() << "lightmap flag " << flag << ", surface " << i);
-            KEP_BuildSurfaceMesh(LoadedSurface(i), &m_owner, &m_group, flag, g_plugin.build,
-                                 g_plugin.settings);
+            options.lightmapFlag = flag;
+            KEP_BuildSurfaceMesh(surfaceOfMap(i), &m_owner, &m_group, build, options);
             std::vector<uint8_t> bytes;
             simhost::MeshInfo mesh;
             ASSERT_TRUE(simhost::ReadMemblock(30, &bytes));
@@ -146,7 +148,9 @@ TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
     *surface.geometry.Vertices() = KEP_Vertex();
     simhost::ClearCalls();
     try {
-        KEP_BuildSurfaceMesh(&surface, &m_owner, &m_group, 2, g_plugin.build, g_plugin.settings);
+        KEP_BuildOptions options;
+        options.lightmapFlag = 2;
+        KEP_BuildSurfaceMesh(&surface, &m_owner, &m_group, KEP_BuildState(), options);
         ADD_FAILURE() << "no error";
     } catch (const CError& error) {
         EXPECT_EQ(std::string(error.message), "Insufficient memory");

@@ -24,7 +24,7 @@
 
 #include "bench_maps.h"
 #include "heap_watch.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 #include "parse_floor.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/simhost.h"

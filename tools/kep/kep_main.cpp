@@ -64,6 +64,9 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
+    // Checking reads the map alone; the other commands build it beside the
+    // stand-in host.
+    if (checkCommand->parsed()) return kep::RunCheck(check);
     std::string hostError;
     if (!kepsession::LoadStandInHost(&hostError)) {
         std::fprintf(stderr, "kep: %s\n", hostError.c_str());
@@ -71,7 +74,6 @@ int main(int argc, char** argv) {
     }
 
     if (infoCommand->parsed()) return kep::RunInfo(info);
-    if (checkCommand->parsed()) return kep::RunCheck(check);
     if (exportCommand->parsed()) return kep::RunExport(exportOptions);
 
     char separator = 0;

@@ -4,7 +4,6 @@
 #include <set>
 
 #include "kep_session.h"
-#include "map/kep_import.h"
 #include "map/kep_model.h"
 
 namespace kep {
@@ -42,10 +41,10 @@ void GroupFindings(const KEP_Map& map, std::vector<Finding>* out) {
 
 // What the whole map shows (group links), then what the readers met on the
 // way, in file order.
-std::vector<Finding> Warnings(const KEP_Map& map) {
+std::vector<Finding> Warnings(const KEP_Map& map, const KEP_Oddities& oddities) {
     std::vector<Finding> out;
     GroupFindings(map, &out);
-    for (const std::string& oddity : kepsession::LastLoadOddities())
+    for (const std::string& oddity : oddities)
         out.push_back({false, oddity});
     return out;
 }
@@ -53,17 +52,9 @@ std::vector<Finding> Warnings(const KEP_Map& map) {
 } // namespace
 
 std::vector<Finding> CheckMap(const std::string& path) {
-    kepsession::Restart();
-    std::string error;
-    std::vector<Finding> findings;
-    if (kepsession::LoadFile(path, KEP_kLightmapsOn, &error)) {
-        findings = Warnings(*kepsession::CurrentMap());
-    } else {
-        const std::string place = kepsession::LastLoadFailure();
-        findings.push_back({true, place.empty() ? error : place});
-    }
-    kepsession::Stop();
-    return findings;
+    const kepsession::MapRead read = kepsession::ReadMapFile(path);
+    if (!read.complete) return {{true, read.failure}};
+    return Warnings(*read.map, read.oddities);
 }
 
 int CheckExitCode(const std::vector<Finding>& findings) {

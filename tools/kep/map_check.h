@@ -1,5 +1,6 @@
-// `kep check`: loads a map as a script would and reports, with its place, the
-// fault that stopped the load, or else every oddity the plug-in tolerated.
+// `kep check`: reads a map as a script's load would, with no host at all, and
+// reports, with its place, the fault that stopped the read, or else every
+// oddity the reader tolerated.
 #pragma once
 
 #include <string>
@@ -12,7 +13,7 @@ struct Finding {
     std::string text; // "mesh 12, surface 3: vertex data ends at byte 1048576 (needs 60 more)"
 };
 
-// The fatal fault alone when the load fails (nothing else is known then),
+// The fatal fault alone when the read fails (nothing else is known then),
 // else every warning. Records are numbered from 1, as in the fault's place.
 std::vector<Finding> CheckMap(const std::string& path);
 

@@ -7,7 +7,7 @@
 #include "commands.h"
 #include "gltf_export.h"
 #include "kep_session.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 #include "map/kep_model.h"
 #include "map_check.h"
 #include "map_report.h"

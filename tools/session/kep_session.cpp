@@ -1,9 +1,10 @@
 #include "kep_session.h"
 
 #include <cstring>
+#include <new>
 
+#include "core/CFile.h"
 #include "host/host_functions.h"
-#include "map/host_records.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "simhost/simhost.h"
@@ -11,37 +12,61 @@
 namespace kepsession {
 namespace {
 
-// The oddities of the last load; every load through the session collects them.
-KEP_Oddities g_oddities;
-
-void StartLoad() {
-    g_plugin.lastLoadFailure.clear();
-    g_oddities.clear();
-    g_plugin.loadOddities = &g_oddities;
-}
-
-std::string LastErrorText() {
-    return g_plugin.lastErrorText.CStr();
-}
-
 bool Finish(int32_t result, std::string* error) {
-    g_plugin.loadOddities = nullptr;
-    if (!result && error) *error = LastErrorText();
+    if (!result && error) *error = g_plugin.lastErrorText.CStr();
     return result != 0;
+}
+
+MapRead Read(CFile& reader, const std::string& path, bool mediaIncluded) {
+    MapRead result;
+    KEP_ReadOptions options;
+    options.mediaIncluded = mediaIncluded;
+    options.oddities = &result.oddities;
+    try {
+        const int32_t version = KEP_ReadVersion(reader);
+        result.map.reset(KepNewRecord<KEP_Map>("kepsession::Read"));
+        result.map->version = version;
+        KEP_SetMapDirectory(*result.map, path.c_str());
+        KEP_ReadContext read{reader, *result.map, options};
+        KEP_ReadSections(read);
+        result.complete = true;
+    } catch (const CError& error) {
+        result.message = error.message;
+        // A foreign version has no place in a map to name.
+        result.failure = error.kind == CErrorKind::Unsupported ? std::string(error.message)
+                                                                : KepDescribeFailure(error);
+    }
+    return result;
 }
 
 } // namespace
 
+MapRead ReadMapFile(const std::string& path, bool mediaIncluded) {
+    CFile reader;
+    if (path.size() >= sizeof KEP_Map::mapDirectory || !reader.Open(path.c_str())) {
+        MapRead result;
+        result.message = result.failure = "Unable to load the file " + path;
+        return result;
+    }
+    return Read(reader, path, mediaIncluded);
+}
+
+MapRead ReadMapBytes(const std::vector<uint8_t>& bytes, bool mediaIncluded) {
+    CFile reader;
+    if (bytes.empty() || !reader.OpenMemory(bytes.data(), static_cast<int32_t>(bytes.size()))) {
+        MapRead result;
+        result.message = result.failure = "no map bytes";
+        return result;
+    }
+    return Read(reader, "", mediaIncluded);
+}
+
 void Restart() {
     Destructor();
-    g_plugin.lastErrorCode = 0;
-    g_plugin.lastErrorText.Empty();
-    g_plugin.settings = KEP_LoadSettings();
-    g_plugin.blendMode = 8;
-    g_plugin.mapNumberCounter = 0;
-    // The builder's limb counter and origin outlive maps by design; a restart
-    // gives them the values a freshly loaded plug-in has.
-    g_plugin.build = KEP_BuildState();
+    // Every setting, counter and builder state back to what a freshly loaded
+    // plug-in has (the maps are gone with the destructor).
+    g_plugin.~PluginState();
+    new (&g_plugin) PluginState();
     Constructor();
     simhost::Reset();
 }
@@ -53,7 +78,6 @@ void Stop() {
 
 bool LoadFile(const std::string& path, int32_t lightmapFlag, std::string* error) {
     simhost::ClearCalls();
-    StartLoad();
     return Finish(KEP_Load(path.c_str(), lightmapFlag), error);
 }
 
@@ -77,16 +101,7 @@ bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t lightmapFlag, int memb
         if (error) *error = "the host made no memblock of that size";
         return false;
     }
-    StartLoad();
     return Finish(KEP_MakeKEPFromMemblock(memblock, lightmapFlag), error);
-}
-
-std::string LastLoadFailure() {
-    return g_plugin.lastLoadFailure;
-}
-
-std::vector<std::string> LastLoadOddities() {
-    return g_oddities;
 }
 
 KEP_Map* CurrentMap() {

@@ -1,15 +1,32 @@
-// The one way tools and tests load a map: the plug-in's own code, linked in,
-// bound to the stand-in host, loading through the same entry points a script
-// reaches ("LOAD KEP", "MAKE KEP FROM MEMBLOCK").
+// How tools and tests get at maps: read with the plug-in's reader alone, no
+// host involved; or loaded by the plug-in's own code, linked in and bound to
+// the stand-in host, through the same entry points a script reaches ("LOAD
+// KEP", "MAKE KEP FROM MEMBLOCK").
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct KEP_Map;
+#include "map/kep_read.h"
 
 namespace kepsession {
+
+// What reading a map file gave: the map (null when the data is no map of a
+// known version), whether it was read whole, and if not, why.
+struct MapRead {
+    KepPending<KEP_Map> map;
+    bool complete = false;
+    std::string message; // the script's error text, e.g. "EOF"
+    std::string failure; // with its place: "mesh 12, surface 3: vertex data ends at ..."
+    // What the read passed over without failing, in file order.
+    KEP_Oddities oddities;
+};
+// Reads the file as "LOAD KEP" would, without building; `mediaIncluded` as
+// "KEP MEDIA INCLUDED" sets it.
+MapRead ReadMapFile(const std::string& path, bool mediaIncluded = false);
+// The same for map bytes, as "MAKE KEP FROM MEMBLOCK" would.
+MapRead ReadMapBytes(const std::vector<uint8_t>& bytes, bool mediaIncluded = false);
 
 // Clears every map and setting of the plug-in and every record of the
 // stand-in host, then starts the plug-in afresh, as a freshly loaded plug-in
@@ -31,16 +48,6 @@ bool PutInMemblock(int memblock, const std::vector<uint8_t>& bytes);
 // "MAKE KEP FROM MEMBLOCK" of the bytes, put in memblock `memblock` first.
 bool LoadBytes(const std::vector<uint8_t>& bytes, int32_t lightmapFlag, int memblock,
                std::string* error = nullptr);
-
-// Where and why the last failed LoadFile stopped, e.g. "mesh 12, surface 3:
-// vertex data ends at byte 1048576 (needs 60 more)"; empty when the failure
-// came before any reading (no such file, a foreign version).
-std::string LastLoadFailure();
-
-// What the last load (failed or not) read past without failing, one line each
-// with its place, in file order, e.g. "mesh 3, surface 2, triangle 7: corner
-// 2 names vertex 40 of 12".
-std::vector<std::string> LastLoadOddities();
 
 // The plug-in's current map, null when none is loaded.
 KEP_Map* CurrentMap();

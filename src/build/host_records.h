@@ -65,12 +65,11 @@ class KEP_HostRecordMemory {
         uint32_t lastMesh[2] = {0, 0};
     };
 
-    // `forgetful` (for tests): every pass writes every mesh, as without one.
-    explicit KEP_HostRecordMemory(bool forgetful = false);
+    KEP_HostRecordMemory();
     KEP_HostRecordMemory(const KEP_HostRecordMemory&) = delete;
     KEP_HostRecordMemory& operator=(const KEP_HostRecordMemory&) = delete;
 
-    // The object's entry, or null (forgetful, or without room for it: then
+    // The object's entry, or null (without room for it: then
     // every pass writes every mesh, which is always right).
     Written* Entry(int32_t object);
 
@@ -78,7 +77,6 @@ class KEP_HostRecordMemory {
     using ByObject =
         std::unordered_map<int32_t, Written, std::hash<int32_t>, std::equal_to<int32_t>,
                            KepAllocator<std::pair<const int32_t, Written>>>;
-    bool m_forgetful;
     ByObject m_written;
 };
 

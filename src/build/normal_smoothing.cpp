@@ -1,7 +1,7 @@
 // Smoothing in linear time: vertices are grouped by position through one
 // hash table, each group chained in vertex order, and every vertex looks only
 // at the first 33 vertices of its group (itself and 32 others at most).
-#include "map/normal_smoothing.h"
+#include "build/normal_smoothing.h"
 
 #include <algorithm>
 #include <cmath>

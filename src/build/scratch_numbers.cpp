@@ -10,7 +10,7 @@
 #include "core/CError.h"
 #include "host/host_functions.h"
 #include "host/host_ranges.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 
 namespace {
 

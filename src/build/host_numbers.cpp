@@ -15,7 +15,7 @@
 
 #include "host/host_functions.h"
 #include "host/host_ranges.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 
 namespace {
 

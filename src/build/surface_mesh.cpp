@@ -9,8 +9,8 @@
 #include "core/CError.h"
 #include "core/bits_and_case.h"
 #include "host/host_functions.h"
-#include "map/kep_import.h"
-#include "map/normal_smoothing.h"
+#include "build/kep_build.h"
+#include "build/normal_smoothing.h"
 
 namespace {
 
@@ -110,9 +110,10 @@ class MemblockWords {
 } // namespace
 
 void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
-                          int32_t lightmapFlag, const KEP_BuildState& build,
-                          const KEP_LoadSettings& settings, KEP_NormalSmoothing* smoothing) {
-    const bool lightmapped = KEP_UsesLightmaps(lightmapFlag) && surface->lightmapIndex >= 0;
+                          const KEP_BuildState& build, const KEP_BuildOptions& options,
+                          KEP_NormalSmoothing* smoothing) {
+    const bool lightmapped =
+        KEP_UsesLightmaps(options.lightmapFlag) && surface->lightmapIndex >= 0;
     const int32_t stride = lightmapped ? 44 : 36;
 
     // A triangle with a corner that names no vertex cannot be drawn: left out.
@@ -158,7 +159,7 @@ void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group*
     for (int axis = 0; axis < 3; ++axis)
         base[axis] = static_cast<double>(build.buildOrigin[axis]) -
                      (becomesLimb ? static_cast<double>(mesh->position[axis]) : 0.0);
-    const float* offset = settings.mapOffset;
+    const float* offset = options.mapOffset;
     const int words = stride / 4;
     uint32_t corner[kMostCornerWords];
     int32_t at = kHeaderBytes;

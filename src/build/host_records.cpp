@@ -1,4 +1,4 @@
-#include "map/host_records.h"
+#include "build/host_records.h"
 
 #include <cstring>
 #include <functional>
@@ -8,7 +8,7 @@
 #include "core/memory.h"
 #include "host/host_functions.h"
 #include "host/platform.h"
-#include "map/kep_import.h"
+#include "build/kep_build.h"
 
 const HostMeshLayout kOlderHostMeshLayout = {"older", 892, 904, 328, 1037, 1040, 1041};
 // Two words joined the stage record, which pushed everything after it along;
@@ -95,11 +95,10 @@ void KEP_NoteObjectImage(HostRecordLayoutChoice& choice, int32_t object, int32_t
     }
 }
 
-KEP_HostRecordMemory::KEP_HostRecordMemory(bool forgetful)
-    : m_forgetful(forgetful), m_written(ByObject::allocator_type(KEP_UNIT_MAP, __LINE__)) {}
+KEP_HostRecordMemory::KEP_HostRecordMemory()
+    : m_written(ByObject::allocator_type(KEP_UNIT_MAP, __LINE__)) {}
 
 KEP_HostRecordMemory::Written* KEP_HostRecordMemory::Entry(int32_t object) {
-    if (m_forgetful) return nullptr;
     try {
         return &m_written[object];
     } catch (const std::bad_alloc&) {

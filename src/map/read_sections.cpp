@@ -2,30 +2,37 @@
 #include <new>
 
 #include "core/CError.h"
-#include "map/kep_import.h"
+#include "map/kep_read.h"
 
-void KEP_ReadSections(KEP_LoadContext& load) {
+int32_t KEP_ReadVersion(CFile& reader) {
+    const int32_t version = reader.ReadInt();
+    if (version != 4 && version != 5)
+        KEP_FAIL(Unsupported, UnsupportedVersion, "KEP_ReadVersion", KEP_UNIT_MAP);
+    return version;
+}
+
+void KEP_ReadSections(KEP_ReadContext& read) {
     try {
-        KEP_DoGroups(load);
+        KEP_DoGroups(read);
         // The default group heads the list: group number 0 in the file finds
         // it from now on.
-        load.place = {"group"};
+        read.place = {"group"};
         KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");
-        load.map.groups.First();
+        read.map.groups.First();
         try {
-            load.map.groups.Insert(defaultGroup);
+            read.map.groups.Insert(defaultGroup);
         } catch (...) {
             KepDelete(defaultGroup);
             throw;
         }
-        load.map.defaultGroup = defaultGroup;
-        if (load.map.version == 5) KEP_DoVisGroups(load);
-        KEP_DoLightmaps(load);
-        KEP_DoMeshes(load);
-        KEP_DoEntities(load);
+        read.map.defaultGroup = defaultGroup;
+        if (read.map.version == 5) KEP_DoVisGroups(read);
+        KEP_DoLightmaps(read);
+        KEP_DoMeshes(read);
+        KEP_DoEntities(read);
     } catch (CError& error) {
         // The reader and the checks know the offsets; the readers know where.
-        const CErrorPlace& at = load.place;
+        const CErrorPlace& at = read.place;
         error.place.section = at.section;
         error.place.record = at.record;
         error.place.surface = at.surface;
@@ -36,7 +43,7 @@ void KEP_ReadSections(KEP_LoadContext& load) {
         CError error(KepMessageText(KepMessage::RecordAllocation), "KEP_ReadSections", KEP_UNIT_MAP,
                      __LINE__);
         error.kind = CErrorKind::OutOfMemory;
-        error.place = load.place;
+        error.place = read.place;
         throw error;
     }
 }

@@ -5,9 +5,9 @@
 
 #include "core/CError.h"
 #include "host/host_functions.h"
-#include "map/host_records.h"
-#include "map/kep_import.h"
-#include "map/normal_smoothing.h"
+#include "build/host_records.h"
+#include "build/kep_build.h"
+#include "build/normal_smoothing.h"
 
 namespace {
 
@@ -15,8 +15,7 @@ namespace {
 struct Scene {
     KEP_Map& map;
     KEP_BuildState& build;
-    const KEP_LoadSettings& settings;
-    int32_t flag; // the lightmap flag of the load
+    const KEP_BuildOptions& options;
     KEP_HostRecordMemory& records;
     KEP_NormalSmoothing& smoothing; // each surface's normals, as the host smooths them
 };
@@ -36,7 +35,7 @@ int32_t TextureImage(const Scene& scene, const KEP_Surface* surface) {
 }
 
 int32_t LightmapImage(const Scene& scene, const KEP_Surface* surface) {
-    if (!KEP_UsesLightmaps(scene.flag) || surface->lightmapIndex < 0) return 0;
+    if (!KEP_UsesLightmaps(scene.options.lightmapFlag) || surface->lightmapIndex < 0) return 0;
     const KEP_Lightmap* lightmap = scene.map.lightmaps.At(surface->lightmapIndex);
     return lightmap ? lightmap->build.image : 0;
 }
@@ -50,7 +49,7 @@ float Difference(float a, float b) {
 
 void MakeGroupObject(Scene& scene, KEP_Group* group, const KEP_Mesh* mesh, KEP_Surface* surface,
                      Pass& pass) {
-    const int32_t object = KEP_FreeObjectNumber(scene.build.numbers, scene.settings.initialObject);
+    const int32_t object = KEP_FreeObjectNumber(scene.build.numbers, scene.options.initialObject);
     const KEP_ScratchNumbers& scratch = scene.build.numbers.scratch;
     if (object == 0) {
         // Every object number is taken: give the scratch numbers back first.
@@ -115,7 +114,7 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
             KEP_Surface* surface = mesh->surfaces.At(s);
             KEP_ChooseSurfaceScratch(scene.build.numbers);
-            KEP_BuildSurfaceMesh(surface, mesh, group, scene.flag, scene.build, scene.settings,
+            KEP_BuildSurfaceMesh(surface, mesh, group, scene.build, scene.options,
                                  &scene.smoothing);
             if (group->build.object == 0)
                 MakeGroupObject(scene, group, mesh, surface, pass);
@@ -128,7 +127,7 @@ void BuildGroupGeometry(Scene& scene, KEP_Group* group, Pass& pass) {
         // to show: no record pass and no Show for object 0.
         if (group->build.object == 0) continue;
         KEP_WriteHostRecords(scene.build.recordLayout, &scene.records, group->build.object,
-                             scene.flag, pass.lightmapStage);
+                             scene.options.lightmapFlag, pass.lightmapStage);
         host::object::Show(group->build.object);
     }
     if (pass.parent && group->build.object == 0) group->build.object = pass.parent->build.object;
@@ -147,14 +146,13 @@ void FinishGroup(KEP_Group* group, const Pass& pass) {
 
 } // namespace
 
-void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_LoadSettings& settings,
-                     int32_t lightmapFlag) {
-    KEP_HostRecordMemory records(build.recordEveryMesh);
+void KEP_BuildGroups(KEP_Map& map, KEP_BuildState& build, const KEP_BuildOptions& options) {
+    KEP_HostRecordMemory records;
     // Every mesh is smoothed once, as it is made: the host's SetSmoothing over
     // a whole object would cost time in the square of each mesh's vertices,
     // and once per group again over the meshes of an object of many groups.
     KEP_NormalSmoothing smoothing;
-    Scene scene{map, build, settings, lightmapFlag, records, smoothing};
+    Scene scene{map, build, options, records, smoothing};
     build.limbCounter = 1;
 
     // Nested passes run on an explicit stack in the order a recursive walk
