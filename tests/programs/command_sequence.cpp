@@ -1,8 +1,6 @@
-// One list of script commands, two hosts: this program turns the list into a
-// DarkBASIC Professional program that records every answer to a file (run
-// in the real runtime), and runs the same list against a plug-in beside the
-// stand-in host, printing the answers the same way. The real-host test
-// compares the two line for line.
+// One list of script commands, two hosts: the list as a program for the real
+// runtime that records every answer to a file, and the same list run against a
+// plug-in beside the stand-in host, answers printed alike (compared line for line).
 //
 //   command_sequence dba <sequence> <answers file>                 (the program, to stdout)
 //   command_sequence run <sequence> <plug-in> <host directory>     (the answers, to stdout)
@@ -17,6 +15,7 @@
 //   @image N FILE            load FILE as image N
 //   @object N                record object N's position and angles
 //   @exists N                record whether object N exists
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -28,7 +27,6 @@
 #include <vector>
 
 #include "host_style_call.h"
-#include "outside_host.h"
 
 namespace {
 
@@ -172,29 +170,32 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
     // No comments: the host's compiler reads command names even in "rem" lines.
     std::printf("open to write 1, \"%s\"\n", answers.c_str());
     for (const Step& step : steps) {
-        const std::string n = std::to_string(step.line);
-        if (step.hostStep == "@memblock") {
-            const std::string& number = step.arguments.at(0);
+        const std::string n = std::to_string(step.line), hostStep = step.hostStep;
+        const char* m = hostStep.empty() ? "" : step.arguments.at(0).c_str();
+        auto record = [&](const std::string& answer) {
+            std::printf("write string 1, \"%s \" + %s\n", n.c_str(), answer.c_str());
+        };
+        auto recordOf = [&](const char* query) {
+            record("str$(" + std::string(query) + "(" + m + "))");
+        };
+        if (hostStep == "@memblock") {
             std::printf("open to read 2, \"%s\" : make memblock from file %s, 2 : close file 2\n",
-                        step.arguments.at(1).c_str(), number.c_str());
-            std::printf("write string 1, \"%s \" + str$(get memblock size(%s))\n", n.c_str(),
-                        number.c_str());
-        } else if (step.hostStep == "@script-memblock") {
-            const char* m = step.arguments.at(0).c_str();
+                        step.arguments.at(1).c_str(), m);
+            recordOf("get memblock size");
+        } else if (hostStep == "@script-memblock") {
             const char* size = step.arguments.at(1).c_str();
             std::printf("make memblock %s, %s\nfor i = 0 to %s - 1\n"
                         "write memblock byte %s, i, (i * 7 + %s) mod 256\nnext i\n",
                         m, size, size, m, m);
-            std::printf("write string 1, \"%s \" + str$(get memblock size(%s))\n", n.c_str(), m);
-        } else if (step.hostStep == "@memblock-sum") {
-            const char* m = step.arguments.at(0).c_str();
+            recordOf("get memblock size");
+        } else if (hostStep == "@memblock-sum") {
             std::printf("s$ = \"none\"\nif memblock exist(%s)\nsum = 0\n"
                         "for i = 0 to get memblock size(%s) - 1\n"
                         "sum = sum + memblock byte(%s, i) * (i + 1)\nnext i\n"
                         "s$ = str$(get memblock size(%s)) + \" \" + str$(sum)\nendif\n",
                         m, m, m, m);
-            std::printf("write string 1, \"%s \" + s$\n", n.c_str());
-        } else if (step.hostStep == "@script-mesh") {
+            record("s$");
+        } else if (hostStep == "@script-mesh") {
             std::printf("make memblock 29, %d\n", kTriangleMeshBytes);
             for (int word = 0; word < kTriangleMeshBytes / 4; ++word) {
                 const uint32_t value = TriangleMeshWord(word);
@@ -208,45 +209,35 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
                     std::printf("write memblock float 29, %d, %g\n", word * 4,
                                 static_cast<double>(asFloat));
             }
-            std::printf("make mesh from memblock %s, 29\ndelete memblock 29\n",
-                        step.arguments.at(0).c_str());
-            std::printf("write string 1, \"%s \" + str$(mesh exist(%s))\n", n.c_str(),
-                        step.arguments.at(0).c_str());
-        } else if (step.hostStep == "@mesh-exists") {
-            std::printf("write string 1, \"%s \" + str$(mesh exist(%s))\n", n.c_str(),
-                        step.arguments.at(0).c_str());
-        } else if (step.hostStep == "@image") {
-            std::printf("load image \"%s\", %s\n", step.arguments.at(1).c_str(),
-                        step.arguments.at(0).c_str());
-            std::printf("write string 1, \"%s \" + str$(image exist(%s))\n", n.c_str(),
-                        step.arguments.at(0).c_str());
-        } else if (step.hostStep == "@object") {
-            const char* o = step.arguments.at(0).c_str();
-            std::printf("write string 1, \"%s \" + str$(object position x(%s)) + \" \" + "
-                        "str$(object position y(%s)) + \" \" + str$(object position z(%s)) + "
-                        "\" \" + str$(object angle x(%s)) + \" \" + str$(object angle y(%s)) + "
-                        "\" \" + str$(object angle z(%s))\n",
-                        n.c_str(), o, o, o, o, o, o);
-        } else if (step.hostStep == "@exists") {
-            std::printf("write string 1, \"%s \" + str$(object exist(%s))\n", n.c_str(),
-                        step.arguments.at(0).c_str());
+            std::printf("make mesh from memblock %s, 29\ndelete memblock 29\n", m);
+            recordOf("mesh exist");
+        } else if (hostStep == "@mesh-exists") {
+            recordOf("mesh exist");
+        } else if (hostStep == "@image") {
+            std::printf("load image \"%s\", %s\n", step.arguments.at(1).c_str(), m);
+            recordOf("image exist");
+        } else if (hostStep == "@object") {
+            std::string answer;
+            for (const char* query :
+                 {"position x", "position y", "position z", "angle x", "angle y", "angle z"})
+                answer += std::string(answer.empty() ? "" : " + \" \" + ") + "str$(object " +
+                          query + "(" + m + "))";
+            record(answer);
+        } else if (hostStep == "@exists") {
+            recordOf("object exist");
         } else if (!step.command) {
-            throw std::runtime_error("unknown host step " + step.hostStep);
-        } else if (step.command->result == 'S') {
-            std::printf("r$ = %s\n", step.text.c_str());
-        } else if (step.command->result) {
-            std::printf("r$ = str$(%s)\n", step.text.c_str());
+            throw std::runtime_error("unknown host step " + hostStep);
         } else {
-            std::printf("%s\n", step.text.c_str());
-            std::printf("r$ = \"-\"\n");
-        }
-        if (step.command) {
             // Each read on a line of its own: the answer is taken before the
             // error state is asked about.
-            std::printf("e = KEP ERROR()\n");
-            std::printf("t$ = KEP ERROR TEXT()\n");
-            std::printf("write string 1, \"%s \" + r$ + \" | \" + str$(e) + \" | \" + t$\n",
-                        n.c_str());
+            if (step.command->result == 'S')
+                std::printf("r$ = %s\n", step.text.c_str());
+            else if (step.command->result)
+                std::printf("r$ = str$(%s)\n", step.text.c_str());
+            else
+                std::printf("%s\nr$ = \"-\"\n", step.text.c_str());
+            std::printf("e = KEP ERROR()\nt$ = KEP ERROR TEXT()\n");
+            record("r$ + \" | \" + str$(e) + \" | \" + t$");
         }
     }
     std::printf("close file 1\nend\n");
@@ -273,117 +264,67 @@ std::string HostFloat(uint32_t bits) {
     return out;
 }
 
-class StandIn {
-  public:
-    StandIn(const std::string& pluginPath, const std::string& hostDirectory) {
-        void* core = outside::LoadHostCore(hostDirectory);
-        if (void* getGlobPtr = outside::HostFunction(core, "?GetGlobPtr@@YAKXZ"))
-            m_global =
-                reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(CallWords(getGlobPtr, {})));
-        if (!m_global) throw std::runtime_error("no stand-in host in " + hostDirectory);
-        m_plugin = outside::LoadPlugin(pluginPath);
-        if (!m_plugin) throw std::runtime_error("cannot load " + pluginPath);
-        Plugin("Constructor", {});
-        if (void* receive = outside::PluginExport(m_plugin, "ReceiveCoreDataPtr"))
-            CallWords(receive, {uint32_t(reinterpret_cast<uintptr_t>(m_global))});
-    }
-    ~StandIn() {
-        if (m_plugin) Plugin("Destructor", {});
-    }
-
-    uint32_t Plugin(const std::string& name, const Words& args) const {
-        void* function = outside::PluginExport(m_plugin, name.c_str());
-        if (!function) throw std::runtime_error("the plug-in has no " + name);
-        return CallWords(function, args);
-    }
-    // Module words of the host's global structure: 16 images, 21 memblocks, 25 objects.
-    uint32_t Host(int word, const char* lookupName, const Words& args) const {
-        void* module = reinterpret_cast<void*>(static_cast<uintptr_t>(m_global[word]));
-        void* function = outside::HostFunction(module, lookupName);
-        if (!function) throw std::runtime_error(std::string("the host has no ") + lookupName);
-        return CallWords(function, args);
-    }
-    // A string result, copied, then freed through the host's allocator.
-    std::string Take(uint32_t text) const {
-        const char* chars = reinterpret_cast<const char*>(static_cast<uintptr_t>(text));
-        const std::string copy = chars ? chars : "";
-        using Allocator = void(HOST_CDECL*)(uint32_t*, uint32_t);
-        if (text) reinterpret_cast<Allocator>(static_cast<uintptr_t>(m_global[0]))(&text, 0);
-        return copy;
-    }
-
-  private:
-    uint32_t* m_global = nullptr;
-    void* m_plugin = nullptr;
-};
-
-std::string RunHostStep(const StandIn& host, const Step& step) {
-    const int number = std::stoi(step.arguments.at(0));
-    if (step.hostStep == "@memblock") {
-        std::ifstream file(step.arguments.at(1), std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                                      std::istreambuf_iterator<char>());
-        host.Host(21, "?MakeMemblock@@YAXHH@Z", {uint32_t(number), uint32_t(bytes.size())});
-        const uint32_t address = host.Host(21, "?GetMemblockPtr@@YAKH@Z", {uint32_t(number)});
-        if (address && !bytes.empty())
-            std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), bytes.data(),
-                        bytes.size());
-        return std::to_string(
-            int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)})));
-    }
-    if (step.hostStep == "@script-memblock") {
-        const int size = std::stoi(step.arguments.at(1));
-        host.Host(21, "?MakeMemblock@@YAXHH@Z", {uint32_t(number), uint32_t(size)});
-        const uint32_t address = host.Host(21, "?GetMemblockPtr@@YAKH@Z", {uint32_t(number)});
-        for (int i = 0; address && i < size; ++i)
-            reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(address))[i] =
-                static_cast<uint8_t>((i * 7 + number) % 256);
-        return std::to_string(
-            int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)})));
+std::string RunHostStep(const HostProcess& host, const Step& step) {
+    const uint32_t number = std::stoul(step.arguments.at(0));
+    auto memblock = [&](const char* lookupName) { return host.Host(21, lookupName, {number}); };
+    auto size = [&] { return int32_t(memblock("?GetMemblockSize@@YAHH@Z")); };
+    auto bytesAt = [](uint32_t address) { return reinterpret_cast<uint8_t*>(uintptr_t(address)); };
+    if (step.hostStep == "@memblock" || step.hostStep == "@script-memblock") {
+        std::vector<uint8_t> bytes;
+        if (step.hostStep == "@memblock") {
+            std::ifstream file(step.arguments.at(1), std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        } else {
+            bytes.resize(std::stoul(step.arguments.at(1)));
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<uint8_t>((i * 7 + number) % 256);
+        }
+        host.Host(21, "?MakeMemblock@@YAXHH@Z", {number, uint32_t(bytes.size())});
+        if (uint8_t* into = bytesAt(memblock("?GetMemblockPtr@@YAKH@Z")))
+            std::copy(bytes.begin(), bytes.end(), into);
+        return std::to_string(size());
     }
     if (step.hostStep == "@memblock-sum") {
-        if (!host.Host(21, "?MemblockExist@@YAHH@Z", {uint32_t(number)})) return "none";
-        const int size = int32_t(host.Host(21, "?GetMemblockSize@@YAHH@Z", {uint32_t(number)}));
-        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(
-            static_cast<uintptr_t>(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {uint32_t(number)})));
+        if (!memblock("?MemblockExist@@YAHH@Z")) return "none";
+        const uint8_t* bytes = bytesAt(memblock("?GetMemblockPtr@@YAKH@Z"));
         int32_t sum = 0;
-        for (int i = 0; bytes && i < size; ++i)
+        for (int i = 0, end = size(); bytes && i < end; ++i)
             sum += bytes[i] * (i + 1);
-        return std::to_string(size) + " " + std::to_string(sum);
+        return std::to_string(size()) + " " + std::to_string(sum);
     }
     if (step.hostStep == "@script-mesh") {
         host.Host(21, "?MakeMemblock@@YAXHH@Z", {29u, uint32_t(kTriangleMeshBytes)});
-        uint8_t* bytes = reinterpret_cast<uint8_t*>(
-            static_cast<uintptr_t>(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {29u})));
+        uint8_t* bytes = bytesAt(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {29u}));
         for (int word = 0; bytes && word < kTriangleMeshBytes / 4; ++word) {
             const uint32_t value = TriangleMeshWord(word);
             std::memcpy(bytes + 4 * word, &value, 4);
         }
-        host.Host(21, "?CreateMeshFromMemblock@@YAXHH@Z", {uint32_t(number), 29u});
+        host.Host(21, "?CreateMeshFromMemblock@@YAXHH@Z", {number, 29u});
         host.Host(21, "?DeleteMemblock@@YAXH@Z", {29u});
     }
     if (step.hostStep == "@script-mesh" || step.hostStep == "@mesh-exists")
-        return std::to_string(int32_t(host.Host(25, "?GetMeshExist@@YAHH@Z", {uint32_t(number)})));
+        return std::to_string(int32_t(host.Host(25, "?GetMeshExist@@YAHH@Z", {number})));
     if (step.hostStep == "@image") {
         std::string file = step.arguments.at(1);
         host.Host(16, "?LoadEx@@YAXPADH@Z",
-                  {uint32_t(reinterpret_cast<uintptr_t>(&file[0])), uint32_t(number)});
-        return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {uint32_t(number)})));
+                  {uint32_t(reinterpret_cast<uintptr_t>(&file[0])), number});
+        return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {number})));
     }
     if (step.hostStep == "@object") {
         std::string out;
-        for (const char* name :
-             {"?GetXPositionEx@@YAKH@Z", "?GetYPositionEx@@YAKH@Z", "?GetZPositionEx@@YAKH@Z",
-              "?GetXRotationEx@@YAKH@Z", "?GetYRotationEx@@YAKH@Z", "?GetZRotationEx@@YAKH@Z"})
-            out += (out.empty() ? "" : " ") + HostFloat(host.Host(25, name, {uint32_t(number)}));
+        for (const std::string what : {"Position", "Rotation"})
+            for (const char* axis : {"X", "Y", "Z"}) {
+                const std::string name = "?Get" + (axis + what) + "Ex@@YAKH@Z";
+                out += (out.empty() ? "" : " ") + HostFloat(host.Host(25, name.c_str(), {number}));
+            }
         return out;
     }
     if (step.hostStep == "@exists")
-        return std::to_string(int32_t(host.Host(25, "?GetExist@@YAHH@Z", {uint32_t(number)})));
+        return std::to_string(int32_t(host.Host(25, "?GetExist@@YAHH@Z", {number})));
     throw std::runtime_error("unknown host step " + step.hostStep);
 }
 
-std::string RunCommand(const StandIn& host, const Step& step) {
+std::string RunCommand(const HostProcess& host, const Step& step) {
     const Command& command = *step.command;
     std::vector<std::string> texts;
     texts.reserve(step.arguments.size()); // the arguments point into it
@@ -417,7 +358,7 @@ std::string RunCommand(const StandIn& host, const Step& step) {
 }
 
 int Run(const std::vector<Step>& steps, const std::string& plugin, const std::string& hostDir) {
-    StandIn host(plugin, hostDir);
+    const HostProcess host(plugin, hostDir);
     for (const Step& step : steps) {
         if (!step.command) {
             std::printf("%d %s\n", step.line, RunHostStep(host, step).c_str());
@@ -428,6 +369,7 @@ int Run(const std::vector<Step>& steps, const std::string& plugin, const std::st
         const std::string text = host.Take(host.Plugin("KEP_GetLastErrorText", {0}));
         std::printf("%d %s | %d | %s\n", step.line, answer.c_str(), error, text.c_str());
     }
+    host.Plugin("Destructor");
     return 0;
 }
 

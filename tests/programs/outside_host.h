@@ -1,7 +1,5 @@
-// What the outside-host program does through the operating system: load the
-// plug-in and the host's core module, find functions in them as the host does,
-// and run a copy of itself that cannot find the host. Everything else in the
-// program is one source for the Windows DLL and the Linux shared object.
+// What the test programs do through the operating system; everything else in
+// them is one source for the Windows DLL and the Linux shared object.
 #pragma once
 
 #include <string>
@@ -25,9 +23,8 @@ void* HostFunction(void* module, const char* lookupName);
 // DBProCore.dll; returns its exit code, or -1 when it did not run or exit.
 int RunWithoutHost(const std::string& self, const std::vector<std::string>& arguments);
 
-// Makes the plug-in's message boxes write "caption: text" lines to stderr, so
-// that a program without a display can tell what the user was told. (The Linux
-// plug-in writes them there itself.)
+// Makes the plug-in's message boxes write "caption: text" lines to stderr (the
+// Linux plug-in writes them there itself).
 void CaptureMessageBoxes(void* plugin);
 
 } // namespace outside

@@ -1,12 +1,13 @@
 // The host binding: each host function is looked up by its exact name, once per
 // process, in the module whose handle stands in its word of the host's global
-// structure, and called with the caller's arguments bit for bit. Tests that watch
-// lookups run in a fresh process; some swap in the recording modules below.
+// structure, and called with the caller's arguments bit for bit (tests that watch
+// lookups run in a fresh process). And the plug-in's own exports.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,25 @@ TEST(HostBinding, NoCorePointerIsReportedAndNothingCrashes) {
             CHILD_EXPECT(checks, KEP_Version(nullptr) != nullptr);
         },
         "No Core Pointer: Unable to get core pointer");
+}
+
+// The finished KEPImport.so exports exactly the command table's names.
+TEST(PluginSharedObject, DefinesExactlyTheCommandTableNamesAsDynamicSymbols) {
+    std::set<std::string> expected;
+    const auto function = [&](const std::string& row) { // "name[%types%function%help"
+        const std::size_t at = row.find('%', row.find('%') + 1) + 1;
+        expected.insert(row.substr(at, row.find('%', at) - at));
+    };
+#define KEP_COMMAND(id, row) function(row);
+#define KEP_EXTRA_EXPORT(name) expected.insert(#name);
+#include "plugin/command_table.inc"
+    FILE* nm = popen("nm -D --defined-only --format=posix '" KEP_PLUGIN_SO "'", "r");
+    ASSERT_NE(nm, nullptr);
+    std::multiset<std::string> exported;
+    for (char line[512]; std::fgets(line, sizeof line, nm);)
+        exported.insert(std::string(line, std::strcspn(line, " \n")));
+    EXPECT_EQ(pclose(nm), 0);
+    EXPECT_EQ(exported, std::multiset<std::string>(expected.begin(), expected.end()));
 }
 
 } // namespace

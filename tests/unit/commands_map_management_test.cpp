@@ -1,5 +1,6 @@
-// Switching, showing, hiding and clearing maps: which map is current after
-// each clear, and that each host object and image is reached once.
+// Map management (which map is current after each clear, each host object and
+// image reached once) and the settings and text commands.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -76,8 +77,6 @@ TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrent) {
     EXPECT_EQ(simhost::DeletedObjects(), (std::vector<int>{1002, 1000, 1001}));
 }
 
-} // namespace
-
 // A program that ends can have its modules unloaded by the host before the
 // plug-in's Destructor: the maps are freed without a call into the host.
 TEST_F(MapManagementTest, DestructorLeavesTheHostAloneOnceItsModulesAreGone) {
@@ -95,3 +94,29 @@ TEST_F(MapManagementTest, DestructorLeavesTheHostAloneOnceItsModulesAreGone) {
     EXPECT_EQ(simhost::Calls().size(), 0u);
     EXPECT_TRUE(NoLeaksSoFar());
 }
+
+TEST_F(MapManagementTest, MapOffsetIsStoredBitForBitUntilTheConstructorZeroesIt) {
+    KEP_InitialObject(INT32_MIN);
+    const float offset[3] = {-0.0f, 1.0e-40f, -3.25f}, zero[3] = {};
+    KEP_MapOffset(offset[0], offset[1], offset[2]);
+    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, offset, sizeof offset), 0);
+    Constructor(); // zeroes the map offset and nothing else
+    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, zero, sizeof zero), 0);
+    EXPECT_EQ(g_plugin.settings.initialObject, INT32_MIN);
+}
+
+TEST_F(MapManagementTest, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) {
+    EXPECT_EQ(KEP_Load("/nonexistent-kep-dir/missing.kep", 0), 0);
+    const std::string failure = LastErrorText();
+    char* text = KEP_GetLastErrorText(KEP_GetLastErrorText(nullptr)); // asking changes nothing
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text, failure);
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
+    text = KEP_Version(text);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
+    EXPECT_EQ(KEP_GetLastErrorText(text), nullptr); // no error: null, the old one still freed
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 0u);
+}
+
+} // namespace

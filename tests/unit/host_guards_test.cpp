@@ -1,9 +1,6 @@
-// What a script holds and does in the host never makes the host end it: the
-// scratch numbers a load borrows step past the script's own memblocks and
-// meshes, texture files the host cannot read only fail the load, and commands
-// on geometry the script has deleted since fail with their message. The
-// stand-in host records every call the real host would answer with a run-time
-// error; the load helpers fail a test for each.
+// What a script holds and does never makes the host end it (the stand-in records
+// every call the real host would answer with a run-time error; the load helpers
+// fail a test for each).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -49,8 +46,7 @@ TEST_F(HostGuardTest, ScratchNumbersStepPastTheScriptsOwnAndLeaveThemAsTheyWere)
     ASSERT_TRUE(simhost::MakeMeshFromBytes(1, triangle));
     simhost::SetCallLog(simhost::CallLog::kFull, {"MakeMemblock", "CreateMeshFromMemblock"});
     ASSERT_EQ(Load(LitMap(), 2), 1) << LastErrorText();
-    // Lightmap pixels and both surfaces pass through memblock 32, the
-    // surfaces become mesh 2; each is given back.
+    // Lightmap pixels and surfaces pass through memblock 32, surfaces become mesh 2.
     EXPECT_EQ(CallsAmong({"MakeMemblock", "CreateMeshFromMemblock"}),
               "MakeMemblock(32,32) MakeMemblock(32,120) CreateMeshFromMemblock(2,32) "
               "MakeMemblock(32,144) CreateMeshFromMemblock(2,32)");
@@ -66,8 +62,6 @@ TEST_F(HostGuardTest, ScratchNumbersStepPastTheScriptsOwnAndLeaveThemAsTheyWere)
     EXPECT_EQ(simhost::MeshNumbers(), std::vector<int>{1});
 }
 
-// Every memblock from the usual scratch number up is the script's: the load
-// fails saying so before it makes anything under those numbers.
 TEST_F(HostGuardTest, WithNoMemblockNumberFreeTheLoadFailsSayingSo) {
     for (int number = 31; number <= simhost::kLastMemblockNumber; ++number)
         ScriptMemblock(number, 1);
@@ -85,9 +79,8 @@ TEST_F(HostGuardTest, WithNoMemblockNumberFreeTheLoadFailsSayingSo) {
     EXPECT_EQ(simhost::MemblockNumbers().size(), 229u); // the script's and the map's
 }
 
-// A host without the silent loader gets the plain one, as before: it loads a
-// readable file alike, and ends the script on any other (the stand-in records
-// that), which the plug-in cannot prevent on such a host.
+// A host without the silent loader gets the plain one, which ends the script on
+// a file it cannot read: the plug-in cannot prevent that on such a host.
 TEST_F(PluginTest, AHostWithoutTheSilentLoaderIsGivenThePlainOne) {
     EXPECT_IN_FRESH_PROCESS(
         [](ChildChecks& checks) {
@@ -112,9 +105,8 @@ TEST_F(PluginTest, AHostWithoutTheSilentLoaderIsGivenThePlainOne) {
         "");
 }
 
-// The script deletes the object a map's groups were built into, then makes
-// an object of its own under that number: pivots act on what is there, and
-// fail on what is not.
+// The script deletes the object a map was built into, then makes one of its own
+// under that number: pivots act on what is there and fail on what is not.
 TEST_F(HostGuardTest, PivotCommandsOnGeometryTheScriptDeletedFailWithTheirMessage) {
     kepw::Map map;
     map.groups = {ChildOf(2), kepw::Group{}}; // group 1 adds limbs 1 and 2 to group 2's object

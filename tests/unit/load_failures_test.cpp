@@ -1,7 +1,5 @@
-// What each way a load can fail reports and leaves behind, down to hostile maps:
-// data cut off anywhere or claiming more than it holds, and shapes that could
-// exhaust the stack. Result 0 with a message (or a clean build), no crash, and
-// nothing left after clearing (LeakSanitizer checks that in sanitizer builds).
+// What each way a load can fail reports and leaves behind, hostile maps included:
+// result 0 with a message (or a clean build), no crash, nothing left after clearing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,16 +56,14 @@ class LoadFailureTest : public PluginTest {
     ScopedWorkingDir here{dir.Path()};
 };
 
-// A bitmap file's two headers for 2 x 2 pixels, and not one pixel.
+// A bitmap file's two headers for 2 x 2 pixels of 24 bits, and not one pixel.
 kepw::Bytes BitmapHeaderOnly() {
-    kepw::Bytes bytes(54, 0);
-    auto put = [&](std::size_t at, uint32_t value, int size) {
-        for (int i = 0; i < size; ++i)
-            bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
+    kepw::Bytes bytes(54, 0); // little-endian fields, each value below 256
+    const std::pair<int, int> fields[] = {{2, 70}, {10, 54}, {14, 40}, {18, 2},
+                                          {22, 2}, {26, 1},  {28, 24}};
+    for (const auto& [at, value] : fields)
+        bytes[at] = static_cast<uint8_t>(value);
     bytes[0] = 'B', bytes[1] = 'M';
-    put(2, 54 + 16, 4), put(10, 54, 4), put(14, 40, 4);          // sizes, where the pixels start
-    put(18, 2, 4), put(22, 2, 4), put(26, 1, 2), put(28, 24, 2); // 2 x 2, 24 bits
     return bytes;
 }
 
@@ -79,12 +75,10 @@ kepw::Map ChainMap(int32_t count) {
     return map;
 }
 
-// Every way a load can fail other than the data ending early, and hostile
-// maps: counts claiming more than the data holds, lightmap sides whose
-// product overflows (even 64 bits, times 4), shapes that could exhaust the
-// stack. Each row loads beside a map loaded before; its outcome is the message
-// or what a built map made, then the images made and the lightmap scratch
-// memory asked for, never more than the data.
+// Every way a load can fail other than the data ending early, and hostile maps
+// (counts past the data, lightmap sides whose product overflows, shapes that could
+// exhaust the stack). Each row loads beside a map loaded before; its outcome is the
+// message or what was built, the images made and the lightmap scratch asked for.
 TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     const kepw::Bytes empty = kepw::Write(kepw::Map{});
     const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
@@ -107,8 +101,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     auto memblock = [&](kepw::Bytes bytes) {
         return [&, bytes] { return dataSize = bytes.size(), LoadFromMemblock(bytes, 2); };
     };
-    // The small map changed; without the entity section (its count cut off)
-    // where a further mesh or surface would read it.
+    // The small map changed; its entity count cut off where a mesh or surface would read it.
     auto changed = [&](auto change) {
         kepw::Map m = SmallCompleteMap(5);
         change(m);
@@ -125,15 +118,13 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         bytes.resize(bytes.size() - 8); // no mesh or entity count
         return memblock(bytes);
     };
-    // A 100,000-deep chain listed deepest first, so only the walk can build it top
-    // down: every group holds the one object, the later meshes as its limbs.
+    // A 100,000-deep chain listed deepest first: one object, the later meshes its limbs.
     auto chain = [](kepw::Map& m) {
         m = ChainMap(100000);
         for (const int32_t group : {1, 30000, 60000, 100000})
             m.meshes.push_back(MeshOf(group, {OneTriangle("t.bmp", 0)}));
     };
-    // Groups 1 -> 2 -> 3 -> 1: group 3, first in the list, builds at the top with
-    // an object of its own; the rest builds into it.
+    // Groups 1 -> 2 -> 3 -> 1: group 3, first in the list, makes the one object.
     auto cycle = [](kepw::Map& m) {
         m = kepw::Map();
         for (int32_t g = 1; g <= 3; ++g) {
@@ -141,9 +132,8 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
             m.meshes.push_back(MeshOf(g, {OneTriangle("t.bmp", 0)}));
         }
     };
-    // A mebibyte: a 20,000-deep chain; groups in a cycle, their own parent or
-    // naming no group; a thousand surfaces with broken triangles spread over
-    // them; one mesh of six thousand surfaces without vertices.
+    // A mebibyte: a deep chain, cycles, self-parents, missing parents, broken triangles,
+    // six thousand surfaces without vertices.
     auto mebibyte = [](kepw::Map& m) {
         const int32_t depth = 20000;
         m = ChainMap(depth);
@@ -206,8 +196,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
         {changed(chain), "1 objects, 3 limbs, 1/0", true},
         {changed(cycle), "1 objects, 2 limbs, 1/0", true},
         {changed(mebibyte), "built, 2/1", true},
-        // Settings last: each holds for the rows after it. Image numbers never
-        // go below 1; what was read before a missing texture stays.
+        // Settings last (each holds for the rows after it); image numbers never go below 1.
         {[&] { return KEP_InitialImage(-7), file("half/level.kep", complete)(); },
          "Unable to find texture: " + dir.Path() + "/half/u.bmp, 2/1", true},
         {[&] { return KEP_MediaIncluded(1), file("bare/level.kep", complete)(); },
@@ -262,8 +251,7 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     EXPECT_TRUE(NoLeaksSoFar());
 }
 
-// What a map holds and what the host holds for it, as one text: equal texts
-// mean a map answers every query alike. Kept geometry counts byte for byte.
+// What a map and the host hold for it, kept geometry byte for byte, as one text.
 std::string Summary(const KEP_Map& map) {
     std::ostringstream text;
     text << "v" << map.version;
@@ -302,13 +290,10 @@ std::string Summary(const KEP_Map& map) {
     return text.str();
 }
 
-// A map cut anywhere fails ("EOF", or on a texture whose name was cut) and
-// clears completely. A file is read in pieces, a memblock from one copy: both
-// must read the same map, and fail at the same place, wherever the cut falls
-// against the pieces. Every cut of the small map in either version; a large
-// map, with a string spanning several pieces, a lightmap and a vertex block
-// each larger than a piece, and small records that straddle piece edges, cut
-// around every piece's edge and at the end of the data.
+// A map cut anywhere fails and clears completely; a file (read in pieces) and a
+// memblock read the same map and fail at the same place. Every cut of the small map;
+// a large one (a string, a lightmap and a vertex block each larger than a piece)
+// cut around every piece's edge and at the end.
 TEST_F(LoadFailureTest, EveryCutFailsCleanlyAndAFileReadInPiecesReadsAsItsBytesInMemory) {
     kepw::Map large = SmallCompleteMap(5);
     std::string text;
@@ -344,9 +329,8 @@ TEST_F(LoadFailureTest, EveryCutFailsCleanlyAndAFileReadInPiecesReadsAsItsBytesI
                 const int32_t result = fromFile ? LoadFromFile(path, cut) : LoadFromMemblock(cut);
                 EXPECT_EQ(result, size == whole.size() ? 1 : 0);
                 EXPECT_EQ(KEP_GetLastError(), result);
-                // A cut texture name names no file, or (empty) the directory:
-                // no image. A file and a memblock look textures up differently,
-                // so then only reading is compared.
+                // A cut texture name gives no image; files and memblocks look
+                // textures up differently, so then only reading is compared.
                 const std::string error = LastErrorText();
                 media = media || (result == 0 && error != "EOF");
                 EXPECT_TRUE(result == 1 || error == "EOF" || error == "Invalid image identifier" ||
@@ -375,18 +359,16 @@ TEST_F(LoadFailureTest, EveryCutFailsCleanlyAndAFileReadInPiecesReadsAsItsBytesI
     EXPECT_TRUE(NoLeaksSoFar());
 }
 
-// Every allocation a load makes, failed in turn (the reader's copy of the
-// memblock first): the load either absorbs it whole (the same map as without
-// the failure) or fails with a memory message; after clearing, nothing of it
-// is left and the map loaded before answers as it did.
+// Every allocation of a load failed in turn: the load absorbs it (the same map) or
+// fails with a memory message; after clearing nothing of it is left and the map
+// loaded before answers as it did.
 TEST_F(LoadFailureTest, EveryAllocationOfALoadFailingInTurnFailsCleanly) {
     namespace memory = kep_memory_test;
     ASSERT_EQ(LoadFromMemblock(kepw::Write(SmallCompleteMap(5))), 1) << LastErrorText();
     const int32_t earlier = KEP_GetCurrentMap();
     const std::string earlierMap = Summary(*CurrentMap());
 
-    // The load again with allocation `failAt` failing (0: none): its result,
-    // message, map and allocations, and the blocks that stay after clearing it.
+    // The load with allocation `failAt` failing (0: none); the blocks left after clearing.
     int32_t result = 0;
     int64_t allocations = 0;
     std::string message, map;
@@ -406,8 +388,7 @@ TEST_F(LoadFailureTest, EveryAllocationOfALoadFailingInTurnFailsCleanly) {
         memory::TrackBlocks(false);
         return left;
     };
-    // What a successful load leaves (the error text, the map list), and the
-    // message a failure leaves.
+    // What a successful load leaves, and what a failure's message leaves.
     std::vector<std::string> kept = loadAndClear(0);
     ASSERT_EQ(result, 1);
     const std::string whole = map;

@@ -1,5 +1,5 @@
-// A map with every kind of record goes through both loading commands, in both
-// versions, and is compared field by field with what was written.
+// A map with every kind of record through both loading commands in both versions,
+// compared field by field with what was written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -120,9 +120,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     const KEP_Map& map = *CurrentMap();
     EXPECT_EQ(map.version, version);
 
-    // The default group first, then the file's last to first. Child, mesh and
-    // pivot links follow from parents, mesh and entity groups, and pivots: the
-    // invariant check holds them to that.
+    // The default group first, then the file's last to first (links: the invariant check).
     auto group = [](KEP_Group* g) { return Ints{g->groupNumber, g->flags, NumberOf(g->parent)}; };
     EXPECT_EQ(Each<KEP_Group>(map.groups, group),
               (std::vector<Ints>{
@@ -152,8 +150,8 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(Each<KEP_Entity>(map.entities, links),
               (std::vector<Ints>{{1, vis(0)}, {0, -1}, {1, -1}, {-1, -1}, {2, vis(1)}, {0, -1}}));
 
-    // Images from the first free number, none without pixels; a file adds the
-    // ambient per channel, capped at 255 with no carry, and clears the top byte.
+    // Images from the first free number, none without pixels; a file adds the ambient
+    // per channel, capped at 255 with no carry, and clears the top byte.
     auto sizeAndImage = [](KEP_Lightmap* l) { return Ints{l->width, l->height, l->build.image}; };
     EXPECT_EQ(Each<KEP_Lightmap>(map.lightmaps, sizeAndImage),
               (std::vector<Ints>{{3, 1, 500}, {-3, -2, 0}, {4, 0, 0}}));
@@ -164,8 +162,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
                                  : written.lightmaps[0].pixels));
     EXPECT_EQ(g_plugin.settings.ambientColour, 0x2c20fau); // "300 32 250": low bytes
 
-    // CAULK surfaces are dropped; names in any case share a texture (loaded
-    // once, the consistency check holds names to that); lightmap 0 or less: none.
+    // CAULK surfaces are dropped; names in any case share a texture; lightmap <= 0: none.
     auto indices = [](KEP_Surface* s) { return Ints{s->textureIndex, s->lightmapIndex}; };
     auto surfaces = [&](KEP_Mesh* m) { return Each<KEP_Surface>(m->surfaces, indices); };
     EXPECT_EQ(Each<KEP_Mesh>(map.meshes, surfaces),

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -38,11 +37,9 @@ std::string GroupRecord(int32_t number) {
            std::to_string(g->build.firstLimb);
 }
 
-// The search as a load would make it afresh: the first number at or above
-// the setting (and 1) that `taken` lacks, 0 when none is left up to the host's
-// last number (the same for images and objects).
 constexpr int32_t kLast = simhost::kLastObjectNumber;
 static_assert(kLast == simhost::kLastImageNumber, "one last number for both searches");
+// The first number at or above the setting (and 1) that `taken` lacks, 0 for none.
 int32_t PlainFirstFree(const std::vector<int>& taken, int32_t setting) {
     for (int64_t n = std::max(setting, 1); n <= kLast; ++n)
         if (!std::binary_search(taken.begin(), taken.end(), static_cast<int>(n)))
@@ -50,11 +47,10 @@ int32_t PlainFirstFree(const std::vector<int>& taken, int32_t setting) {
     return 0;
 }
 
-// Images and objects taken in patterns, numbers taken ('t'), searched without
-// taking ('s') and deleted through the plug-in ('d' deletes `deleted`): within
-// one load each search returns exactly what the plain search returns, without
-// asking the host again about the numbers it passed. A script's deletion
-// between loads is seen by the next load.
+// Numbers taken ('t'), searched without taking ('s') and deleted through the
+// plug-in ('d'): within one load each search finds what the plain search finds,
+// asking the host only about numbers it has not passed yet. A script's
+// deletion between loads is seen by the next load.
 TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatThePlainSearchFinds) {
     struct Kind {
         const char* existCall;
@@ -73,9 +69,9 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
          &simhost::MakeTestObject, &KEP_DeleteHostObject, [](int n) { host::object::DeleteEx(n); },
          &simhost::ObjectNumbers},
     };
-    std::vector<int> block(60);
+    std::vector<int> block; // 1000..1060 without 1020
     for (int i = 0; i < 60; ++i)
-        block[i] = 1000 + i + (i >= 20); // 1000..1060 without 1020
+        block.push_back(1000 + i + (i >= 20));
     struct Pattern {
         int32_t setting;
         std::vector<int> taken;
@@ -95,8 +91,7 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     };
     for (const Kind& kind : kinds) {
         for (const Pattern& pattern : patterns) {
-            SCOPED_TRACE(testing::Message()
-                         << kind.existCall << " pattern " << (&pattern - patterns));
+            SCOPED_TRACE(testing::Message() << kind.existCall << " " << (&pattern - patterns));
             ResetPluginAndHost();
             simhost::SetCallLog(simhost::CallLog::kCounts);
             *kind.setting = pattern.setting;
@@ -139,8 +134,7 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     }
 }
 
-// A load that finds no object number left fails, and the surface that
-// already made memblock 30 and mesh 1 leaves neither.
+// The surface that already made memblock 30 and mesh 1 leaves neither.
 TEST_F(ObjectAssemblyTest, ALoadThatFindsNoObjectNumberLeftFailsWithoutLeavingScratch) {
     kepw::Map map;
     map.meshes = {MeshOf(0, {OneTriangle("t.bmp", 0)})};
@@ -162,10 +156,8 @@ TEST_F(ObjectAssemblyTest, SurfacesBecomeAnObjectAndLimbsAndAChildGroupAddsItsLi
         MeshOf(1, {OneTriangle("c.bmp", 0), OneTriangle("c.bmp", 0)}, {-50, -50, -50})};
     map.entities = {Pivot(2, 1, 2, 3), Pivot(1, 5, 5, 5)};
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    // Texture images in order of first use: s1 1000, s2 1001, s3 1002, c 1003.
-    // The parent's first surface makes the object, every later surface (the
-    // child's too) a limb, each textured as it is made. The host is never
-    // asked to smooth: every mesh arrives smoothed.
+    // Images in order of first use: s1 1000 ... c 1003. The parent's first surface makes
+    // the object, every later one a limb; the host is never asked to smooth.
     EXPECT_EQ(CallsAmong({"MakeObject", "SetTextureStage", "AddLimb", "LinkLimb", "TextureLimb",
                           "DeleteMesh", "GetObjectA", "Show", "SetSmoothing"}),
               "MakeObject(1000,1,0) SetTextureStage(1000,0,1000) DeleteMesh(1) AddLimb(1000,1,1) "
@@ -198,17 +190,14 @@ TEST_F(ObjectAssemblyTest, SurfacesGetTheirTextureAndLightmapImagesOnTheirStages
     map.meshes = {
         MeshOf(0, {OneTriangle("a.bmp", 2), OneTriangle("b.bmp", 1), OneTriangle("A.BMP", 0)})};
     // Lightmaps are images 1000 and 1001, then textures a 1002 and b 1003.
-    // Without lightmaps on no stage-1 image is bound: the record-pass table
-    // below sees that in the records.
     ASSERT_EQ(Load(map, 2), 1) << LastErrorText();
     EXPECT_EQ(CallsAmong({"SetTextureStage", "TextureLimb", "TextureLimbStage"}),
               "SetTextureStage(1000,0,1002) SetTextureStage(1000,1,1001) TextureLimb(1000,1,1003) "
               "TextureLimbStage(1000,1,1,1000) TextureLimb(1000,2,1002)");
 }
 
-// Per limb, the light, ambient and transparency switches of its host mesh
-// record, then per stage its stage, colour operation, arguments and word 304
-// in hex (fresh: "1 1 0", -1).
+// Per limb its host mesh record's light, ambient and transparency switches, then
+// per stage its stage, colour operation, arguments and word 304 (hex).
 Texts RecordsOf(int object) {
     Texts records;
     simhost::ObjectState state;
@@ -230,8 +219,7 @@ const simhost::MeshRecordLayout kLayouts[] = {simhost::MeshRecordLayout::Older,
                                               simhost::MeshRecordLayout::Unrecognised};
 
 TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayout) {
-    // Stage 0 selects the texture; stage 1 modulates 2x by the lightmap, or
-    // the transparency switch marks the mesh as having none.
+    // Stage 1 modulates 2x by the lightmap, or the mesh is marked as having none.
     const std::string lit = "0 0 0 | 0 2 2 0 0", unlit = "0 0 1 | 0 2 2 0 0";
     const std::string litStage = " | 1 5 2 1 0";
     const std::string freshLit = "1 1 0 | ffffffff ffffffff ffffffff ffffffff ffffffff";
@@ -245,15 +233,13 @@ TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayo
         {2, true, -1, {lit + litStage, lit + litStage, unlit}},
         {1, true, -1, {unlit, unlit, unlit}},  // as any flag but 2
         {2, false, -1, {unlit, unlit, unlit}}, // the lightmap has no image
-        // The child's own pass bound no lightmap: it marks every mesh of the
-        // object unlit, and what the parent's pass wrote on stage 1 stays.
+        // The child's pass bound no lightmap: every mesh goes unlit, stage 1 stays.
         {2, true, 0, {unlit + litStage, unlit + litStage, unlit, unlit}},
     };
     // A host whose records fit neither known layout keeps them as it made them.
     for (const simhost::MeshRecordLayout layout : kLayouts) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message()
-                         << "layout " << static_cast<int>(layout) << " case " << (&c - cases));
+            SCOPED_TRACE(testing::Message() << int(layout) << " case " << (&c - cases));
             ResetPluginAndHost();
             simhost::SetMeshRecordLayout(layout);
             kepw::Map map;
@@ -297,8 +283,7 @@ TEST_F(ObjectAssemblyTest, RecordPassSkipsMeshesAndStagesMissingFromTheHostsReco
         bytes[layout.light] = bytes[layout.ambient] = bytes[layout.transparency] = 7;
         std::memset(Target<uint8_t>(mesh[layout.stageArray / 4]), 0xaa, 2 * layout.stageSize);
     }
-    // Mesh 0 is missing from the array, mesh 1 claims no stages, mesh 2's
-    // stage array is missing.
+    // Mesh 0 is missing from the array, mesh 1 claims no stages, mesh 2 has no stage array.
     Target<uint32_t>(meshArray[1])[layout.stageCount / 4] = 0;
     Target<uint32_t>(meshArray[2])[layout.stageArray / 4] = 0;
     meshArray[0] = 0;

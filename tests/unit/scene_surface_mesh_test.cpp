@@ -2,10 +2,8 @@
 // through the memblock's address or value by value.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include <algorithm>
-#include <climits>
+#include <random>
 
 #include "core/CError.h"
 #include "host/host_functions.h"
@@ -87,10 +85,8 @@ TEST_F(SurfaceMeshTest, SurfacesAreSentInTheirLayoutCornersLastFirstAndWholeTria
     ExpectNoRunTimeError();
 }
 
-// Generated surfaces of every kind (broken triangles, colours out of range,
-// lightmapped or not, objects and limbs, a pivot and a map offset): the bytes
-// of every mesh memblock are the same whether the plug-in fills it through its
-// address or, from a host that gives no address, with one write per value.
+// Generated surfaces of every kind: every mesh memblock holds the same bytes whether
+// filled through its address or, from a host that gives none, one write per value.
 TEST_F(SurfaceMeshTest, MemblocksFilledThroughTheirAddressHoldWhatPerValueWritesLeave) {
     std::mt19937 random(7);
     auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -140,8 +136,7 @@ TEST_F(SurfaceMeshTest, MemblocksFilledThroughTheirAddressHoldWhatPerValueWrites
 
 TEST_F(SurfaceMeshTest, SurfaceTooLargeForAMemblockFailsBeforeAskingTheHost) {
     simhost::SetCallLog(simhost::CallLog::kFull);
-    // 16,268,816 lightmapped triangles need 12 + 132 bytes each: just past
-    // what a signed 32-bit memblock size holds.
+    // 16,268,816 lightmapped triangles of 132 bytes: just past a signed 32-bit size.
     KEP_Surface surface; // each triangle names the one vertex at all three corners
     ASSERT_TRUE(surface.geometry.Allocate(1, 16268816, 0));
     std::fill_n(surface.geometry.Triangles(), 16268816, KEP_Triangle());
