@@ -7,7 +7,7 @@ dir=$(cd "$1" && pwd) # the targets change directory while they run
 seconds=$2
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$dir/findings"
-for name in map_bytes commands; do
+for name in map_reader map_bytes commands; do
     mkdir -p "$dir/corpus/$name"
     echo "fuzzing $name for $seconds s (log: $dir/fuzz_$name.log)"
     status=0
