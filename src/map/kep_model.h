@@ -227,8 +227,7 @@ struct KEP_Map {
 // leaves a built map a small fraction of its file's size.
 void KEP_ReleaseGeometry(KEP_Map* map);
 
-// The map's group with that number, or null; keeps the group list's cursor
-// where it was (or leaves it on the group found when there was none).
+// The map's group with that number, or null.
 KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber);
 
 // Turns a record's property text into properties; calls `onLine` with the

@@ -11,9 +11,8 @@ void KEP_ReadSections(KEP_LoadContext& load) {
         // it from now on.
         load.place = {"group"};
         KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");
-        load.map.groups.First();
         try {
-            load.map.groups.Insert(defaultGroup);
+            load.map.groups.PushFront(defaultGroup);
         } catch (...) {
             KepDelete(defaultGroup);
             throw;

@@ -22,7 +22,7 @@ void KEP_DoGroups(KEP_LoadContext& load) {
         // Number and list grow together: the index never misses a group.
         map->groupsByNumber.push_back(group.get());
         try {
-            map->groups.Insert(group.get());
+            map->groups.PushFront(group.get());
         } catch (...) {
             map->groupsByNumber.pop_back();
             throw;

@@ -47,7 +47,6 @@ int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name) {
         KEP_FAIL(Media, TextureNotFound, "KEP_AddTexture", KEP_UNIT_MAP, path.c_str());
 
     // New textures always go to the end: indices of earlier ones never move.
-    map->textures.SetCurrent(-1);
     KEP_TextureInfo* added = KepHandOver(map->textures, texture);
 
     const int32_t image = path.size() > kLongestImagePath
@@ -61,7 +60,7 @@ int32_t KEP_AddTexture(KEP_LoadContext& load, const Cstring& name) {
     added->build.image = image;
     if (!added->name.Assign(name.CStr()))
         KEP_FAIL(OutOfMemory, TextureAllocation, "KEP_AddTexture", KEP_UNIT_MAP);
-    const int32_t index = map->textures.GetCurrentIndex();
+    const int32_t index = map->textures.Count() - 1;
     map->textureIndexByName.emplace(KEP_UpperCase(name.CStr()), index);
     return index;
 }
