@@ -16,7 +16,7 @@ uint32_t EntityCoordinate(int32_t entityIndex, int axis) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return KepFloatBits(0.0f);
-    const KEP_Entity* entity = map->entities.GetAt(entityIndex);
+    const KEP_Entity* entity = map->entities.At(entityIndex);
     if (!entity) {
         SetLastError(KepMessage::InvalidEntityIndex);
         return KepFloatBits(0.0f);
@@ -60,7 +60,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceCount(int32_t meshIndex) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return 0;
-    const KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
+    const KEP_Mesh* mesh = map->meshes.At(meshIndex);
     if (!mesh) {
         SetLastError(KepMessage::InvalidMeshIndex);
         return 0;
@@ -72,12 +72,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_SurfaceTexture(int32_t meshIndex, int32_t surfa
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
+    KEP_Mesh* mesh = map->meshes.At(meshIndex);
     if (!mesh) {
         SetLastError(KepMessage::InvalidMeshIndex);
         return -1;
     }
-    const KEP_Surface* surface = mesh->surfaces.GetAt(surfaceIndex);
+    const KEP_Surface* surface = mesh->surfaces.At(surfaceIndex);
     if (!surface) {
         SetLastError(KepMessage::InvalidSurfaceIndex);
         return -1;
@@ -99,13 +99,13 @@ KEP_EXPORT int32_t KEP_CDECL KEP_PivotID(int32_t entityIndex) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    const KEP_Entity* entity = map->entities.GetAt(entityIndex);
+    const KEP_Entity* entity = map->entities.At(entityIndex);
     if (!entity) {
         SetLastError(KepMessage::InvalidEntityIndex);
         return -1;
     }
     // An entity that is not a pivot gives -1 without a message.
-    return WalkToItem(map->pivots, entity);
+    return map->pivots.IndexOf(entity);
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_GetMeshIndex(int32_t object) {

@@ -11,8 +11,8 @@ namespace {
 
 // The group index of the record at `index` of a list whose records carry a
 // group; -1 for no record, no group or the default group.
-template <class List> int32_t GroupIndexOfRecordAt(List& list, int32_t index) {
-    const auto* record = list.GetAt(index);
+template <class List> int32_t GroupIndexOfRecordAt(const List& list, int32_t index) {
+    const auto* record = list.At(index);
     return record ? GroupIndexOf(record->group) : -1;
 }
 
@@ -22,11 +22,9 @@ KEP_EXPORT int32_t KEP_CDECL KEP_ObjectToGroup(int32_t object) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return -1;
-    COwningList<KEP_Group>& groups = map->groups;
-    // The walk starts at the second node, passing over the default group.
-    groups.First();
-    for (bool more = groups.Next(); more && groups.GetCurrent(); more = groups.Next()) {
-        const KEP_Group* group = groups.GetCurrent();
+    // The default group heads the list and is passed over.
+    for (int32_t i = 1; i < map->groups.Count(); ++i) {
+        const KEP_Group* group = map->groups.At(i);
         // Only the group whose own geometry made the object answers for it.
         if (group->build.object == object && group->build.ownsObject != 0 &&
             group->meshes.Count() > 0)
@@ -49,7 +47,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_GroupToPivot(int32_t groupIndex) {
     if (!map) return -1;
     const KEP_Group* group = GroupAtIndex(groupIndex);
     if (!group || !group->pivotEntity) return -1;
-    return WalkToItem(map->pivots, group->pivotEntity);
+    return map->pivots.IndexOf(group->pivotEntity);
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_PivotToGroup(int32_t pivot) {

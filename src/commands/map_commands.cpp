@@ -11,9 +11,7 @@ namespace {
 
 // Makes the first map with that number current; false when none has it.
 bool SelectMap(int32_t mapNumber) {
-    COwningList<KEP_Map>& maps = g_plugin.maps;
-    for (bool more = maps.First(); more && maps.GetCurrent(); more = maps.Next()) {
-        KEP_Map* map = maps.GetCurrent();
+    for (KEP_Map* map : g_plugin.maps) {
         if (map->mapNumber == mapNumber) {
             g_plugin.currentMap = map;
             return true;
@@ -32,21 +30,13 @@ KEP_Map* MostRecentMap() {
     return latest;
 }
 
-int32_t PositionInMapList(const KEP_Map* map) {
-    for (int32_t i = 0; i < g_plugin.maps.Count(); ++i)
-        if (g_plugin.maps.At(i) == map) return i;
-    return -1;
-}
-
 // Shows or hides every object that a group of the current map owns; groups
 // that sit as limbs in another group's object follow that object. Objects the
 // script has deleted since are passed over.
 template <class HostCall> void ForEachOwnedObject(HostCall call) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return;
-    COwningList<KEP_Group>& groups = map->groups;
-    for (bool more = groups.First(); more && groups.GetCurrent(); more = groups.Next()) {
-        const KEP_Group* group = groups.GetCurrent();
+    for (const KEP_Group* group : map->groups) {
         if (group->build.object != 0 && group->build.ownsObject != 0 &&
             HostHasObject(group->build.object))
             call(group->build.object);
@@ -88,7 +78,7 @@ void ClearCurrentMap(bool hostLoaded) {
     if (hostLoaded) KEP_DeleteHostMedia(map, g_plugin.build.numbers);
     g_plugin.currentMap = nullptr;
     // The current map is always one of the list's; its node goes with it.
-    if (g_plugin.maps.SetCurrent(PositionInMapList(map))) g_plugin.maps.Remove();
+    g_plugin.maps.RemoveAt(g_plugin.maps.IndexOf(map));
     if (g_plugin.maps.Count() == 0) return;
     // Map 0 when it is still loaded; otherwise the newest remaining map, so
     // that some map is current while any is loaded.

@@ -22,7 +22,7 @@ bool FindPivotTarget(int32_t pivotIndex, PivotTarget& target) {
     ResetLastError();
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return false;
-    target.pivot = map->pivots.GetAt(pivotIndex);
+    target.pivot = map->pivots.At(pivotIndex);
     if (!target.pivot) {
         SetLastError(KepMessage::InvalidPivotIndex);
         return false;

@@ -33,8 +33,7 @@ bool ComponentIndexValid(const KEP_Map& map, int32_t component, int32_t index) {
     }
 }
 
-// The record's properties, with the searched list's cursor left on it; null
-// when nothing is found there.
+// The record's properties; null when nothing is found there.
 KEP_Properties* FindProperties(KEP_Map& map, int32_t component, int32_t index) {
     switch (component) {
     case kGroup: {
@@ -42,15 +41,15 @@ KEP_Properties* FindProperties(KEP_Map& map, int32_t component, int32_t index) {
         return group ? &group->properties : nullptr;
     }
     case kEntity: {
-        KEP_Entity* entity = map.entities.GetAt(index);
+        KEP_Entity* entity = map.entities.At(index);
         return entity ? &entity->properties : nullptr;
     }
     case kMesh: {
-        KEP_Mesh* mesh = map.meshes.GetAt(index);
+        KEP_Mesh* mesh = map.meshes.At(index);
         return mesh ? &mesh->properties : nullptr;
     }
     case kPivot: {
-        KEP_Entity* entity = map.pivots.GetAt(index);
+        KEP_Entity* entity = map.pivots.At(index);
         return entity ? &entity->properties : nullptr;
     }
     default:
@@ -117,8 +116,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_Flags(int32_t component, int32_t index) {
         const KEP_Group* group = GroupAtIndex(index);
         return group ? group->flags : 0;
     }
-    map->meshes.SetCurrent(index);
-    const KEP_Mesh* mesh = map->meshes.GetCurrent();
+    const KEP_Mesh* mesh = map->meshes.At(index);
     return mesh ? mesh->flags : 0;
 }
 

@@ -12,12 +12,12 @@
 
 namespace {
 
-// The texture at `index`, leaving the texture list's cursor on it; with no
-// current map or a bad index, sets the message and returns null.
+// The texture at `index`; with no current map or a bad index, sets the
+// message and returns null.
 KEP_TextureInfo* TextureOrFail(int32_t index) {
     KEP_Map* map = CurrentMapOrFail();
     if (!map) return nullptr;
-    KEP_TextureInfo* texture = map->textures.GetAt(index);
+    KEP_TextureInfo* texture = map->textures.At(index);
     if (!texture) SetLastError(KepMessage::InvalidTextureIndex);
     return texture;
 }
@@ -86,8 +86,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) 
         return -1;
     }
     // Always at the end: surfaces name textures by index, so the textures
-    // already listed keep theirs wherever the cursor was left.
-    map->textures.SetCurrent(-1);
+    // already listed keep theirs.
     try {
         map->textures.Add(texture);
     } catch (...) {
@@ -95,7 +94,7 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureCreate(const char* name, int32_t image) 
         SetLastError(KepMessage::InsufficientMemory);
         return -1;
     }
-    return map->textures.GetCurrentIndex();
+    return map->textures.Count() - 1;
 }
 
 KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceIndex,
@@ -104,12 +103,12 @@ KEP_EXPORT int32_t KEP_CDECL KEP_TextureMesh(int32_t meshIndex, int32_t surfaceI
     const KEP_TextureInfo* texture = TextureOrFail(textureIndex);
     if (!texture) return 0;
     KEP_Map* map = g_plugin.currentMap;
-    KEP_Mesh* mesh = map->meshes.GetAt(meshIndex);
+    KEP_Mesh* mesh = map->meshes.At(meshIndex);
     if (!mesh) {
         SetLastError(KepMessage::InvalidMeshIndex);
         return 0;
     }
-    KEP_Surface* surface = mesh->surfaces.GetAt(surfaceIndex);
+    KEP_Surface* surface = mesh->surfaces.At(surfaceIndex);
     if (!surface) {
         SetLastError(KepMessage::InvalidSurfaceIndex);
         return 0;

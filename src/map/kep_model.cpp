@@ -107,16 +107,11 @@ std::string KEP_UpperCase(std::string text) {
 }
 
 KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber) {
-    COwningList<KEP_Group>& groups = map.groups;
     KEP_Group* found = nullptr;
     if (groupNumber == 0) {
         found = map.defaultGroup;
     } else if (groupNumber > 0 && static_cast<uint32_t>(groupNumber) <= map.groupsByNumber.size()) {
         found = map.groupsByNumber[static_cast<std::size_t>(groupNumber - 1)];
     }
-    // Group n stands at position count - n (the file's groups run from the
-    // last read to the first); the default group heads the list.
-    if (found && groups.GetCurrentIndex() == -1)
-        groups.SetCurrent(groupNumber == 0 ? 0 : groups.Count() - groupNumber);
     return found;
 }

@@ -257,8 +257,7 @@ void KEP_ReleaseBuildInput(KEP_Map* map);
 // characters. The name must fit the directory's room.
 void KEP_SetMapDirectory(KEP_Map& map, const char* fileName);
 
-// The map's group with that number, or null; keeps the group list's cursor
-// where it was (or leaves it on the group found when there was none).
+// The map's group with that number, or null.
 KEP_Group* KEP_FindGroup(KEP_Map& map, int32_t groupNumber);
 
 // Turns a record's property text into properties; calls `onLine` with the

@@ -18,9 +18,8 @@ void KEP_ReadSections(KEP_ReadContext& read) {
         // it from now on.
         read.place = {"group"};
         KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");
-        read.map.groups.First();
         try {
-            read.map.groups.Insert(defaultGroup);
+            read.map.groups.PushFront(defaultGroup);
         } catch (...) {
             KepDelete(defaultGroup);
             throw;

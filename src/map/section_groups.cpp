@@ -22,7 +22,7 @@ void KEP_DoGroups(KEP_ReadContext& read) {
         // Number and list grow together: the index never misses a group.
         map->groupsByNumber.push_back(group.get());
         try {
-            map->groups.Insert(group.get());
+            map->groups.PushFront(group.get());
         } catch (...) {
             map->groupsByNumber.pop_back();
             throw;

@@ -1,69 +1,54 @@
-// CList cursor rules, Cstring text handling and CFile's reading in pieces:
+// The record lists, Cstring text handling and CFile's reading in pieces:
 // every map record, every text and every value read from a file goes
 // through these types.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/CFile.h"
 #include "core/CList.h"
 #include "core/Cstring.h"
+#include "core/memory.h"
 
 namespace {
 
-// Items are addresses of these, so a misplaced item shows by its value.
-int g_items[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-
-TEST(CListCursor, FollowsTheRulesOfASinglyLinkedListWithACurrentNode) {
-    // ops: +N Add(N), ^N Insert(N), F First, N Next, R Remove, SN SetCurrent(N),
-    // GN GetAt(N), C Clear. Afterwards: each call's result (1 for true or an item,
-    // Clear gives 1), [the items from head to tail] and @the current item.
-    const char* cases[][2] = {
-        {"F N R", "000 [] @-"},
-        {"+1 +2 F N N N +3", "1111001 [123] @3"}, // off the end, Add appends
-        {"+1 +2 +3 F +7 +6", "111111 [17623] @6"},
-        {"+1 +2 F ^5", "1111 [512] @5"},
-        {"F ^1 F ^2 F ^3", "011111 [321] @3"}, // First and Insert alone build in reverse
-        {"+1 +2 +3 S2 ^6", "11111 [1263] @6"},
-        {"+1 +2 S-1 ^7", "1101 [712] @7"}, // no current node: before the head
-        {"+1 R R F", "1100 [] @-"},
-        {"+1 +2 +3 S2 R", "11111 [12] @2"},      // the last: the node before it
-        {"+1 +2 +3 +4 S1 R", "111111 [134] @3"}, // the middle: its follower
-        {"+1 +2 F R", "1111 [2] @2"},
-        {"+1 +2 F N N R", "111100 [12] @-"},
-        {"+1 +2 +3 F G3", "11110 [123] @-"},
-        {"+1 +2 +3 +4 G1 +7", "111111 [12734] @7"},
-        {"+1 +2 S0 S2", "1110 [12] @-"},
-        {"+1 +2 +3 S1 C +4", "111111 [4] @4"},
-    };
-    for (const auto& c : cases) {
-        CListOf<int> list;
-        std::string state;
-        std::istringstream ops(c[0]);
-        for (std::string op; ops >> op;) {
-            const int n = op.size() > 1 ? std::stoi(op.substr(1)) : 0;
-            int* item = n >= 0 && n < 10 ? &g_items[n] : nullptr;
-            const bool ok = op[0] == '+'   ? list.Add(item)
-                            : op[0] == '^' ? list.Insert(item)
-                            : op[0] == 'F' ? list.First()
-                            : op[0] == 'N' ? list.Next()
-                            : op[0] == 'R' ? list.Remove()
-                            : op[0] == 'S' ? list.SetCurrent(n)
-                            : op[0] == 'G' ? list.GetAt(n) != nullptr
-                                           : (list.Clear(), true);
-            state += ok ? '1' : '0';
+TEST(Lists, GrowAtTheHeadInOrderAndFreeWhatLeavesAnOwningList) {
+    namespace memory = kep_memory_test;
+    memory::TrackBlocks(true);
+    {
+        // Enough head insertions to outgrow the room in front several times.
+        COwningList<int> list;
+        for (int n = 0; n < 20; ++n) {
+            int* item = KEP_NEW(int, "item");
+            *item = n;
+            n % 2 ? list.PushFront(item) : list.Add(item);
         }
-        state += " [";
-        for (int32_t i = 0; i < list.Count(); ++i)
-            state += static_cast<char>('0' + *list.At(i));
-        const int* current = list.GetCurrent();
-        state += current ? "] @" + std::to_string(*current) : "] @-";
-        EXPECT_EQ(state, c[1]) << c[0];
-        EXPECT_EQ(current, list.At(list.GetCurrentIndex())) << c[0];
-    }
+        std::string order;
+        int32_t position = 0;
+        for (const int* item : list) {
+            EXPECT_EQ(list.At(position), item);
+            EXPECT_EQ(list.IndexOf(item), position++);
+            order += std::to_string(*item) + ' ';
+        }
+        EXPECT_EQ(order, "19 17 15 13 11 9 7 5 3 1 0 2 4 6 8 10 12 14 16 18 ");
+        EXPECT_EQ(list.At(20), nullptr);
+
+        const std::size_t held = memory::LiveBlocks().size();
+        list.RemoveAt(20); // no such item
+        list.RemoveAt(0);
+        list.RemoveAt(18);
+        EXPECT_EQ(memory::LiveBlocks().size(), held - 2);
+        EXPECT_EQ(*list.At(0), 17);
+        EXPECT_EQ(*list.At(17), 16);
+        list.Clear(); // the items and the list's own block
+        EXPECT_EQ(memory::LiveBlocks(), std::vector<std::string>{});
+        list.PushFront(KEP_NEW(int, "item"));
+    } // the list's end frees the rest
+    EXPECT_EQ(memory::LiveBlocks(), std::vector<std::string>{});
+    memory::TrackBlocks(false);
 }
 
 TEST(Cstring, ChangesSurviveTheirOwnTextAndRefuseWhatIsNoText) {

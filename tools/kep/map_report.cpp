@@ -42,7 +42,7 @@ template <class List, class Record> int32_t IndexIn(const List& list, const Reco
     return -1;
 }
 
-json Groups(KEP_Map& map) {
+json Groups(const KEP_Map& map) {
     json groups = json::array();
     for (int32_t g = -1; g < static_cast<int32_t>(map.groups.Count()) - 1; ++g) {
         const KEP_Group* group = GroupAtIndex(g);
@@ -58,7 +58,7 @@ json Groups(KEP_Map& map) {
     return groups;
 }
 
-json Meshes(KEP_Map& map) {
+json Meshes(const KEP_Map& map) {
     json meshes = json::array();
     for (int32_t m = 0; m < map.meshes.Count(); ++m) {
         const KEP_Mesh* mesh = map.meshes.At(m);
@@ -108,7 +108,7 @@ json Lightmaps(const KEP_Map& map) {
     return lightmaps;
 }
 
-json Entities(KEP_Map& map) {
+json Entities(const KEP_Map& map) {
     json entities = json::array();
     for (int32_t e = 0; e < map.entities.Count(); ++e) {
         const KEP_Entity* entity = map.entities.At(e);
@@ -160,8 +160,7 @@ json HostScene() {
 
 } // namespace
 
-json DescribeMap(const KEP_Map& constMap) {
-    KEP_Map& map = const_cast<KEP_Map&>(constMap); // the list walks move cursors only
+json DescribeMap(const KEP_Map& map) {
     json report;
     report["plugin"] = kepsession::PluginVersion();
     report["version"] = map.version;
