@@ -70,8 +70,8 @@ void KEP_Geometry::Release() {
 
 bool KEP_Pixels::Allocate(int32_t bytes) {
     Release();
-    m_bytes = static_cast<uint8_t*>(KepAllocate(static_cast<std::size_t>(bytes), KEP_UNIT_MAP,
-                                                __LINE__));
+    m_bytes =
+        static_cast<uint8_t*>(KepAllocate(static_cast<std::size_t>(bytes), KEP_UNIT_MAP, __LINE__));
     return m_bytes != nullptr;
 }
 

@@ -38,6 +38,18 @@ void KEP_DoTriangles(KEP_ReadContext& read, KEP_Surface* surface);
 void KEP_DoLines(KEP_ReadContext& read, KEP_Surface* surface);
 void KEP_DoEntities(KEP_ReadContext& read);
 
+// A section: its record count, then `readRecord(i)` for each record i from 0,
+// the read's place following along (the section, then each record from 1).
+template <class ReadRecord>
+void KepForEachRecord(KEP_ReadContext& read, const char* section, ReadRecord readRecord) {
+    read.place = {section};
+    const int32_t count = read.reader.ReadInt();
+    for (int32_t i = 0; i < count; ++i) {
+        read.place = {section, i + 1};
+        readRecord(i);
+    }
+}
+
 // Texture index for a surface's texture name; -1 for a CAULK name. A new
 // name gets a texture record at the end of the list; unless the map's media
 // are included, its file must be beside the map ("Unable to find texture").

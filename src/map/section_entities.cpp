@@ -35,10 +35,7 @@ uint32_t KEP_ParseAmbient(const std::string& value) {
 void KEP_DoEntities(KEP_ReadContext& read) {
     CFile& reader = read.reader;
     KEP_Map* map = &read.map;
-    read.place = {"entity"};
-    const int32_t count = reader.ReadInt();
-    for (int32_t i = 0; i < count; ++i) {
-        read.place.record = i + 1;
+    KepForEachRecord(read, "entity", [&](int32_t) {
         KepPending<KEP_Entity> entity(KepNewRecord<KEP_Entity>("KEP_DoEntities"));
         const int32_t visGroup = reader.ReadInt();
         if (visGroup > 0) entity->visGroup = map->visGroups.At(visGroup - 1);
@@ -64,5 +61,5 @@ void KEP_DoEntities(KEP_ReadContext& read) {
                                     map->ambientColour = KEP_ParseAmbient(value);
                                 }
                             });
-    }
+    });
 }

@@ -5,10 +5,7 @@
 void KEP_DoGroups(KEP_ReadContext& read) {
     CFile& reader = read.reader;
     KEP_Map* map = &read.map;
-    read.place = {"group"};
-    const int32_t count = reader.ReadInt();
-    for (int32_t i = 0; i < count; ++i) {
-        read.place.record = i + 1;
+    KepForEachRecord(read, "group", [&](int32_t i) {
         KepPending<KEP_Group> group(KepNewRecord<KEP_Group>("KEP_DoGroups"));
         group->groupNumber = i + 1;
         group->flags = reader.ReadInt();
@@ -29,7 +26,7 @@ void KEP_DoGroups(KEP_ReadContext& read) {
         }
         KEP_Group* added = group.release();
         KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{read});
-    }
+    });
 
     // Parents are linked once every group is known, in list order, so each
     // child list holds its children from the last read to the first.
@@ -46,14 +43,11 @@ void KEP_DoGroups(KEP_ReadContext& read) {
 void KEP_DoVisGroups(KEP_ReadContext& read) {
     CFile& reader = read.reader;
     KEP_Map* map = &read.map;
-    read.place = {"visgroup"};
-    const int32_t count = reader.ReadInt();
-    for (int32_t i = 0; i < count; ++i) {
-        read.place.record = i + 1;
+    KepForEachRecord(read, "visgroup", [&](int32_t) {
         KepPending<KEP_VisGroup> visGroup(KepNewRecord<KEP_VisGroup>("KEP_DoVisGroups"));
         reader.ReadString(visGroup->name);
         for (int32_t& value : visGroup->values)
             value = reader.ReadInt();
         KepHandOver(map->visGroups, visGroup);
-    }
+    });
 }

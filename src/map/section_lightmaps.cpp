@@ -8,11 +8,7 @@
 void KEP_DoLightmaps(KEP_ReadContext& read) {
     CFile& reader = read.reader;
     KEP_Map* map = &read.map;
-    read.place = {"lightmap"};
-    const int32_t count = reader.ReadInt();
-    for (int32_t i = 0; i < count; ++i) {
-        read.place.record = i + 1;
-        read.place.item = nullptr;
+    KepForEachRecord(read, "lightmap", [&](int32_t) {
         KepPending<KEP_Lightmap> lightmap(KepNewRecord<KEP_Lightmap>("KEP_DoLightmaps"));
         const int32_t width = reader.ReadInt();
         const int32_t height = reader.ReadInt();
@@ -22,7 +18,7 @@ void KEP_DoLightmaps(KEP_ReadContext& read) {
         if (width <= 0 || height <= 0) {
             // No pixels to read and no image to make: image number 0.
             KepHandOver(map->lightmaps, lightmap);
-            continue;
+            return;
         }
         // The pixels must be there before memory is taken for them. The
         // sides are compared with what the data can hold by division first:
@@ -43,5 +39,5 @@ void KEP_DoLightmaps(KEP_ReadContext& read) {
             KEP_FAIL(OutOfMemory, RecordAllocation, "KEP_DoLightmaps", KEP_UNIT_MAP);
         reader.ReadBytes(lightmap->pixels.Bytes(), static_cast<int32_t>(pixelBytes));
         KepHandOver(map->lightmaps, lightmap);
-    }
+    });
 }

@@ -96,12 +96,7 @@ void AllocateGeometry(KEP_ReadContext& read, KEP_Surface* surface, int32_t verte
 void KEP_DoMeshes(KEP_ReadContext& read) {
     CFile& reader = read.reader;
     KEP_Map* map = &read.map;
-    read.place = {"mesh"};
-    const int32_t count = reader.ReadInt();
-    for (int32_t i = 0; i < count; ++i) {
-        read.place.record = i + 1;
-        read.place.surface = 0;
-        read.place.item = nullptr;
+    KepForEachRecord(read, "mesh", [&](int32_t) {
         KepPending<KEP_Mesh> mesh(KepNewRecord<KEP_Mesh>("KEP_DoMeshes"));
         mesh->flags = reader.ReadInt();
         KEP_Group* group = KEP_FindGroup(*map, reader.ReadInt());
@@ -125,7 +120,7 @@ void KEP_DoMeshes(KEP_ReadContext& read) {
         if (group) group->meshes.Add(added);
         KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{read});
         KEP_DoSurfaces(read, added);
-    }
+    });
 }
 
 void KEP_DoSurfaces(KEP_ReadContext& read, KEP_Mesh* mesh) {

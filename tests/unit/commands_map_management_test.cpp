@@ -6,6 +6,7 @@
 
 #include "host/CLibrary.h"
 #include "host/host_functions.h"
+#include "core/memory.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
@@ -70,7 +71,14 @@ TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrent) {
     map.meshes = {MeshOf(0, {OneTriangle("a.bmp", 0)})};
     for (int i = 0; i < 3; ++i) // objects 1000, 1001, 1002
         ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    g_plugin.currentMap = nullptr; // as after a load that failed early
+    // A load that cannot make its map record leaves no map current.
+    for (int64_t n = 1; KEP_GetCurrentMap() != -1; ++n) {
+        ASSERT_LT(n, 10) << "no load failed before its map was current";
+        kep_memory_test::FailNthAllocation(n);
+        Load(map, 0);
+        kep_memory_test::FailNthAllocation(0);
+    }
+    ASSERT_EQ(g_plugin.maps.Count(), 3);
     Destructor();
     EXPECT_EQ(g_plugin.maps.Count(), 0);
     // The newest first, then map 0 as each clear makes it current.

@@ -54,7 +54,6 @@ int32_t PlainFirstFree(const std::vector<int>& taken, int32_t setting) {
 TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatThePlainSearchFinds) {
     struct Kind {
         const char* existCall;
-        int32_t* setting;
         int32_t (*search)(KEP_NumberSearches&, int32_t);
         void (*take)(int);
         void (*deleteByPlugin)(KEP_NumberSearches&, int32_t);
@@ -62,10 +61,10 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
         std::vector<int> (*taken)();
     };
     const Kind kinds[] = {
-        {"GetExistEx", &g_plugin.settings.initialImage, &KEP_FreeImageNumber,
+        {"GetExistEx", &KEP_FreeImageNumber,
          [](int n) { simhost::MakeTestImage(n, 1, 1, {0u}); }, &KEP_DeleteHostImage,
          [](int n) { host::image::DeleteEx(n); }, &simhost::ImageNumbers},
-        {"GetExist", &g_plugin.settings.initialObject, &KEP_FreeObjectNumber,
+        {"GetExist", &KEP_FreeObjectNumber,
          &simhost::MakeTestObject, &KEP_DeleteHostObject, [](int n) { host::object::DeleteEx(n); },
          &simhost::ObjectNumbers},
     };
@@ -94,22 +93,22 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
             SCOPED_TRACE(testing::Message() << kind.existCall << " " << (&pattern - patterns));
             ResetPluginAndHost();
             simhost::SetCallLog(simhost::CallLog::kCounts);
-            *kind.setting = pattern.setting;
+            KEP_NumberSearches searches;
             for (int n : pattern.taken)
                 kind.take(n);
             int32_t lowestFound = 0;
             {
-                const KEP_NumberSearchScope load(g_plugin.build.numbers);
+                const KEP_NumberSearchScope load(searches);
                 int32_t last = 0;
                 for (const char* step = pattern.steps; *step; ++step) {
                     if (*step == 'd') {
-                        kind.deleteByPlugin(g_plugin.build.numbers, pattern.deleted);
+                        kind.deleteByPlugin(searches, pattern.deleted);
                         last = 0;
                         continue;
                     }
                     const int32_t expected = PlainFirstFree(kind.taken(), pattern.setting);
                     const std::size_t before = simhost::CallCount(kind.existCall);
-                    const int32_t found = kind.search(g_plugin.build.numbers, *kind.setting);
+                    const int32_t found = kind.search(searches, pattern.setting);
                     ASSERT_EQ(found, expected) << "step " << step - pattern.steps;
                     const int32_t from = last != 0 ? last : std::max(pattern.setting, 1);
                     // The host is asked about each number from there to the find.
@@ -127,8 +126,8 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
             if (lowestFound == 0) continue; // nothing to delete
             // Between loads a script deletes the first number this load took.
             kind.deleteByScript(lowestFound);
-            const KEP_NumberSearchScope nextLoad(g_plugin.build.numbers);
-            EXPECT_EQ(kind.search(g_plugin.build.numbers, *kind.setting),
+            const KEP_NumberSearchScope nextLoad(searches);
+            EXPECT_EQ(kind.search(searches, pattern.setting),
                       PlainFirstFree(kind.taken(), pattern.setting));
         }
     }
