@@ -17,14 +17,9 @@ void KEP_ReadSections(KEP_ReadContext& read) {
         // The default group heads the list: group number 0 in the file finds
         // it from now on.
         read.place = {"group"};
-        KEP_Group* defaultGroup = KepNewRecord<KEP_Group>("KEP_Load");
-        try {
-            read.map.groups.PushFront(defaultGroup);
-        } catch (...) {
-            KepDelete(defaultGroup);
-            throw;
-        }
-        read.map.defaultGroup = defaultGroup;
+        KepPending<KEP_Group> defaultGroup(KepNewRecord<KEP_Group>("KEP_Load"));
+        read.map.groups.PushFront(defaultGroup.get());
+        read.map.defaultGroup = defaultGroup.release();
         if (read.map.version == 5) KEP_DoVisGroups(read);
         KEP_DoLightmaps(read);
         KEP_DoMeshes(read);

@@ -16,15 +16,13 @@ void KEP_DoGroups(KEP_ReadContext& read) {
             value = reader.ReadInt();
         // Each group goes before the head: the list runs from the last read to
         // the first, and group n stands at position count - n.
-        // Number and list grow together: the index never misses a group.
-        map->groupsByNumber.push_back(group.get());
-        try {
-            map->groups.PushFront(group.get());
-        } catch (...) {
-            map->groupsByNumber.pop_back();
-            throw;
-        }
+        // Number and list grow together: the index never misses a group (the
+        // room for its number is taken first, doubling, so adding it cannot fail).
+        auto& numbers = map->groupsByNumber;
+        if (numbers.size() == numbers.capacity()) numbers.reserve(2 * numbers.size() + 8);
+        map->groups.PushFront(group.get());
         KEP_Group* added = group.release();
+        map->groupsByNumber.push_back(added);
         KEP_ParseProperties(text, added->properties, KEP_BarePropertyLines{read});
     });
 
