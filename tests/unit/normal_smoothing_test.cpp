@@ -166,7 +166,7 @@ TEST_F(BuiltSmoothingTest,
     // would take minutes.
     for (const kepbench::Shape& shape : kepbench::kShapes) {
         SCOPED_TRACE(shape.name);
-        ResetPluginAndHost();
+        kepsession::Restart();
         kepw::Map map = shape.make(1);
         for (kepw::Mesh& mesh : map.meshes)
             for (kepw::Surface& surface : mesh.surfaces)
