@@ -33,13 +33,6 @@ template <class List, class Get> auto Each(const List& list, Get get) {
     return results;
 }
 
-// Position of `item` in `list`: -1 for none, -2 for one that is not in it.
-template <class List> int32_t IndexIn(const List& list, const void* item) {
-    for (int32_t i = 0; i < list.Count(); ++i)
-        if (list.At(i) == item) return i;
-    return item ? -2 : -1;
-}
-
 const auto NumberOf = [](const KEP_Group* group) { return group ? group->groupNumber : -1; };
 
 kepw::Map RichMap(int32_t version) {
@@ -133,14 +126,14 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(pairs, (Strings{"name|Door", "target|t1", "empty|", "a|bd", " a | b "}));
 
     // CLASSNAME=PIVOT in any case makes a pivot; key and value must match whole.
-    auto entityIndex = [&](KEP_Entity* e) { return IndexIn(map.entities, e); };
+    auto entityIndex = [&](KEP_Entity* e) { return map.entities.IndexOf(e); };
     EXPECT_EQ(Each(map.pivots, entityIndex), (Ints{0, 2, 3, 5}));
     const bool v5 = version == 5;
     auto visGroup = [](KEP_VisGroup* x) { return x->name.CStr() + std::to_string(x->values[3]); };
     EXPECT_EQ(Each(map.visGroups, visGroup), (v5 ? Strings{"Walls4", "Lights8"} : Strings{}));
     // Group number and visgroup index of each mesh and entity.
     auto links = [&](auto* x) {
-        return Ints{NumberOf(x->group), IndexIn(map.visGroups, x->visGroup)};
+        return Ints{NumberOf(x->group), map.visGroups.IndexOf(x->visGroup)};
     };
     auto vis = [&](int32_t index) { return v5 ? index : -1; };
     EXPECT_EQ(Each(map.meshes, links),
