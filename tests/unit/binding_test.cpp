@@ -46,7 +46,7 @@ TEST(HostBinding, EachFunctionIsLookedUpOnceEvenWhenMissing) {
 // would quiet a NaN or lose its payload, or flush a denormal.
 TEST_F(PluginTest, FloatsPassBitForBitBothWays) {
     simhost::MakeTestObject(7);
-    const uint32_t bits[3] = {0x80000000u, 1u, 0x7FC12345u};
+    const uint32_t bits[3] = {0x80000000u, 1u, 0x7FC12345u}; // -0, least denormal, NaN payload
     host::object::Position(7, KepFloatFromBits(bits[0]), KepFloatFromBits(bits[1]),
                            KepFloatFromBits(bits[2]));
     EXPECT_EQ(KepFloatBits(host::object::GetXPositionEx(7)), bits[0]);
