@@ -66,8 +66,7 @@ void ClearEveryMap() {
         ASSERT_GE(guard, 0) << "KEP CLEAR does not clear";
         KEP_Clear();
     }
-    for (const simhost::RunTimeError& error : simhost::RunTimeErrors())
-        ADD_FAILURE() << "the host raised a run-time error: " << error.Text();
+    ExpectNoRunTimeError();
     for (int number : simhost::MemblockNumbers())
         EXPECT_EQ(number, kMapMemblock) << "a memblock left";
     EXPECT_TRUE(simhost::MeshNumbers().empty()) << "a mesh left";

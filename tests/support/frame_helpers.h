@@ -7,23 +7,19 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 
-struct ChildChecks {
-    int failures = 0;
-    void Expect(bool ok, const char* what, int line) {
-        if (ok) return;
-        ++failures;
-        std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-    }
-};
-#define CHILD_EXPECT(checks, condition) (checks).Expect((condition), #condition, __LINE__)
-
-[[noreturn]] inline void RunChildChecks(const std::function<void(ChildChecks&)>& body) {
-    ChildChecks checks;
-    body(checks);
+// Runs `body` (gtest checks) and exits without the parent's gtest or at-exit
+// work, with code 1 if a check failed. The parent shows only the child's
+// stderr, so the failures are told there.
+template <class Body> [[noreturn]] void RunChildChecks(Body body) {
+    body();
+    const testing::TestResult& result =
+        *testing::UnitTest::GetInstance()->current_test_info()->result();
+    for (int i = 0; i < result.total_part_count(); ++i)
+        std::fprintf(stderr, "line %d: %s\n", result.GetTestPartResult(i).line_number(),
+                     result.GetTestPartResult(i).message());
     std::fflush(nullptr);
-    _exit(checks.failures == 0 ? 0 : 1); // not the parent's gtest or at-exit work
+    _exit(result.Failed() ? 1 : 0);
 }
 
 #define EXPECT_IN_FRESH_PROCESS(body, stderrPattern)                                               \

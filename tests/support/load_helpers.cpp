@@ -74,10 +74,6 @@ void WriteImageFile(const std::string& path, uint32_t colour) {
     ASSERT_TRUE(simhost::WriteTestImageFile(path, 2, 2, std::vector<uint32_t>(4, colour))) << path;
 }
 
-KEP_Map* CurrentMap() {
-    return kepsession::CurrentMap();
-}
-
 bool NoLeaksSoFar() {
 #ifdef KEP_TEST_HAS_LSAN
     return __lsan_do_recoverable_leak_check() == 0;

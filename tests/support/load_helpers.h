@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kep_session.h"
 #include "kep_writer.h"
 #include "map/kep_model.h"
 
@@ -48,7 +49,7 @@ int32_t LoadFromFile(const std::string& path, const kepw::Bytes& bytes);
 // Writes a small image file of a single colour (kind by extension).
 void WriteImageFile(const std::string& path, uint32_t colour = 0xff336699u);
 
-KEP_Map* CurrentMap();
+using kepsession::CurrentMap;
 
 // Adds a test failure for every run-time error the stand-in host recorded
 // since the last check (a real host would have ended the script), then

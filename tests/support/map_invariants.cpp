@@ -7,7 +7,6 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "map/kep_model.h"
 #include "plugin/plugin_state.h"
@@ -16,19 +15,12 @@
 
 namespace {
 
-// The items of a model list, in list order.
-template <class List> auto Items(const List& list) {
-    std::vector<decltype(list.At(0))> items;
-    for (int32_t i = 0; i < list.Count(); ++i)
-        items.push_back(list.At(i));
-    return items;
-}
-
 // Each record's position in its list, -1 for none: fast on 100,000 records.
 template <class T> struct Positions {
-    explicit Positions(const std::vector<T*>& items) {
-        for (std::size_t i = 0; i < items.size(); ++i)
-            at.emplace(items[i], static_cast<int32_t>(i));
+    template <class List> explicit Positions(const List& list) {
+        int32_t i = 0;
+        for (const T* item : list)
+            at.emplace(item, i++);
     }
     int32_t operator()(const T* item) const {
         const auto found = at.find(item);
@@ -44,7 +36,7 @@ template <class List, class T, class Owner>
 void ExpectBackLinks(const List& list, const Positions<T>& order, const Owner* owner,
                      Owner* T::*link, std::unordered_map<const void*, int>& listed) {
     int32_t last = -1;
-    for (const T* item : Items(list)) {
+    for (const T* item : list) {
         ++listed[item];
         EXPECT_EQ(item->*link, owner) << "a list holds a record that is not its own";
         EXPECT_GT(order(item), last) << "a list is out of order";
@@ -66,26 +58,24 @@ void CheckMap(const KEP_Map& map, const HostLimbs& host, std::map<int32_t, std::
     SCOPED_TRACE("map " + std::to_string(map.mapNumber));
     const int failuresBefore = FailuresSoFar();
     auto broken = [&] { return FailuresSoFar() > failuresBefore; }; // told once, not per record
-    const auto groups = Items(map.groups);
-    const auto meshes = Items(map.meshes);
-    const auto entities = Items(map.entities);
+    const auto& groups = map.groups;
     const Positions<KEP_Group> groupAt(groups);
-    const Positions<KEP_Mesh> meshAt(meshes);
-    const Positions<KEP_Entity> entityAt(entities);
-    const Positions<KEP_VisGroup> visGroupAt(Items(map.visGroups));
+    const Positions<KEP_Mesh> meshAt(map.meshes);
+    const Positions<KEP_Entity> entityAt(map.entities);
+    const Positions<KEP_VisGroup> visGroupAt(map.visGroups);
 
     // Numbers run N, N-1, ..., 1 behind the default group once the group
     // section is complete; only then are parents linked.
-    const bool complete = !groups.empty() && groups[0]->groupNumber == 0;
+    const bool complete = groups.Count() > 0 && groups.At(0)->groupNumber == 0;
     std::set<int32_t> numbers;
-    for (std::size_t i = complete ? 1 : 0; i < groups.size(); ++i) {
-        EXPECT_EQ(groups[i]->groupNumber, static_cast<int32_t>(groups.size() - i));
-        numbers.insert(groups[i]->groupNumber);
+    for (int32_t i = complete ? 1 : 0; i < groups.Count(); ++i) {
+        EXPECT_EQ(groups.At(i)->groupNumber, groups.Count() - i);
+        numbers.insert(groups.At(i)->groupNumber);
     }
     std::unordered_map<const void*, int> listed;
     std::unordered_map<const KEP_Group*, const KEP_Entity*> lastPivot;
     int32_t last = -1; // in entity order; an entity naming PIVOT twice is listed twice
-    for (const KEP_Entity* pivot : Items(map.pivots)) {
+    for (const KEP_Entity* pivot : map.pivots) {
         lastPivot[pivot->group] = pivot;
         EXPECT_GE(entityAt(pivot), last) << "pivot outside the map or out of order";
         last = entityAt(pivot);
@@ -118,13 +108,13 @@ void CheckMap(const KEP_Map& map, const HostLimbs& host, std::map<int32_t, std::
     EXPECT_EQ(static_cast<int32_t>(owned.size()), map.build.objectsBuilt);
 
     std::set<std::pair<int32_t, int32_t>> built;
-    for (const KEP_Mesh* mesh : meshes) {
+    for (const KEP_Mesh* mesh : map.meshes) {
         if (broken()) return;
         SCOPED_TRACE("mesh " + std::to_string(meshAt(mesh)));
         EXPECT_EQ(listed[mesh], mesh->group ? 1 : 0) << "not once in its group's list";
         EXPECT_TRUE(groupAt.NoneOrHeld(mesh->group) && visGroupAt.NoneOrHeld(mesh->visGroup))
             << "group or visgroup of another map";
-        for (const KEP_Surface* surface : Items(mesh->surfaces)) {
+        for (const KEP_Surface* surface : mesh->surfaces) {
             EXPECT_TRUE(surface->textureIndex >= 0 && surface->textureIndex < map.textures.Count())
                 << "texture index " << surface->textureIndex;
             if (surface->build.object == 0) continue;
@@ -135,7 +125,7 @@ void CheckMap(const KEP_Map& map, const HostLimbs& host, std::map<int32_t, std::
             ++limbs[surface->build.object];
         }
     }
-    for (const KEP_Entity* entity : entities) {
+    for (const KEP_Entity* entity : map.entities) {
         if (broken()) return;
         EXPECT_TRUE(groupAt.NoneOrHeld(entity->group) && visGroupAt.NoneOrHeld(entity->visGroup))
             << "entity " << entityAt(entity) << ": group or visgroup of another map";
@@ -150,17 +140,17 @@ void CheckMap(const KEP_Map& map, const HostLimbs& host, std::map<int32_t, std::
     for (int32_t i = 0; i < map.lightmaps.Count(); ++i)
         if (map.lightmaps.At(i)->build.image != 0)
             claim(map.lightmaps.At(i)->build.image, "lightmap " + std::to_string(i));
-    const auto textures = Items(map.textures);
     std::set<std::string> names;
     // A load stops at the first image the host does not make: that texture
     // and every later one stay without an image.
     bool unmade = false;
-    for (std::size_t i = 0; i < textures.size(); ++i) {
-        const std::string who = "texture " + std::to_string(i), name = textures[i]->name.CStr();
+    for (int32_t i = 0; i < map.textures.Count(); ++i) {
+        const KEP_TextureInfo& texture = *map.textures.At(i);
+        const std::string who = "texture " + std::to_string(i), name = texture.name.CStr();
         EXPECT_TRUE(names.insert(KEP_UpperCase(name)).second) << who << " repeats " << name;
-        unmade = unmade || textures[i]->build.image == 0;
-        if (!unmade) claim(textures[i]->build.image, who);
-        EXPECT_TRUE(!unmade || textures[i]->build.image == 0) << who << " made after one unmade";
+        unmade = unmade || texture.build.image == 0;
+        if (!unmade) claim(texture.build.image, who);
+        EXPECT_TRUE(!unmade || texture.build.image == 0) << who << " made after one unmade";
     }
 }
 
@@ -176,7 +166,7 @@ void ExpectLoadedMapsConsistent() {
     }
     std::map<int32_t, std::string> images;
     std::map<int32_t, int32_t> limbs;
-    for (const KEP_Map* map : Items(g_plugin.maps))
+    for (const KEP_Map* map : g_plugin.maps)
         CheckMap(*map, host, images, limbs);
     // Every object the maps built holds exactly the limbs their surfaces became.
     for (const auto& [number, count] : limbs)

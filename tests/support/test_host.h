@@ -5,16 +5,17 @@
 
 #include <string>
 
+#include "kep_session.h"
+#include "plugin/plugin_state.h"
 #include "simhost/simhost.h"
 
-// Clears every loaded map, the plug-in's settings and the stand-in host.
-void ResetPluginAndHost();
-
 // The plug-in's last-error text, read without touching the error state.
-std::string LastErrorText();
+inline std::string LastErrorText() {
+    return g_plugin.lastErrorText.CStr();
+}
 
 class PluginTest : public ::testing::Test {
   protected:
-    void SetUp() override { ResetPluginAndHost(); }
-    void TearDown() override { ResetPluginAndHost(); }
+    void SetUp() override { kepsession::Restart(); }
+    void TearDown() override { kepsession::Restart(); }
 };

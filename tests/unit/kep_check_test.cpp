@@ -23,9 +23,8 @@ kepw::Surface Tile(int32_t lightmap = 0) {
 
 kepw::Map OneMesh(kepw::Surface surface) {
     kepw::Map map;
-    kepw::Mesh mesh;
-    mesh.surfaces = {std::move(surface)};
-    map.meshes = {mesh};
+    map.meshes = {kepw::Mesh{}};
+    map.meshes[0].surfaces = {std::move(surface)};
     return map;
 }
 
@@ -38,9 +37,7 @@ struct Case {
 
 // The maps lie in `dir`, the one folder that holds the texture "a.bmp".
 std::vector<Case> Cases(const std::string& dir) {
-    std::vector<Case> cases;
-    cases.push_back({"clean", kepw::Write(OneMesh(Tile())), 0, {}});
-
+    const kepw::Bytes whole = kepw::Write(OneMesh(Tile()));
     // Two vertices written, three announced: vertex 3 starts on the entity
     // count, the last 4 bytes, and lacks the other 56 of its 60.
     kepw::Surface short3 = Tile();
@@ -48,51 +45,42 @@ std::vector<Case> Cases(const std::string& dir) {
     short3.triangles.clear();
     short3.vertexCount = 3;
     const kepw::Bytes shortBytes = kepw::Write(OneMesh(short3));
-    cases.push_back({"vertices cut short",
-                     shortBytes,
-                     2,
-                     {"mesh 1, surface 1: vertex data ends at byte " +
-                      std::to_string(shortBytes.size()) + " (needs 56 more)"}});
-
     // A 4x4 lightmap (64 bytes) with 3 pixels: 12 bytes and the two section
     // counts after it are all that is left, 44 short.
     kepw::Map lightmapShort;
     lightmapShort.lightmaps = {{4, 4, {1, 2, 3}}};
     const kepw::Bytes lightmapBytes = kepw::Write(lightmapShort);
-    cases.push_back({"lightmap pixels cut short",
-                     lightmapBytes,
-                     2,
-                     {"lightmap 1: pixels ends at byte " + std::to_string(lightmapBytes.size()) +
-                      " (needs 44 more)"}});
-
-    const kepw::Bytes whole = kepw::Write(OneMesh(Tile()));
-    cases.push_back({"foreign version", kepw::WithVersion(whole, 6), 2, {"Unsupported Version"}});
-    cases.push_back({"empty file", {}, 2, {"header: ends at byte 0 (needs 4 more)"}});
-
     kepw::Surface missing = Tile();
     missing.textureName = "missing.bmp";
-    cases.push_back({"texture file missing",
-                     kepw::Write(OneMesh(missing)),
-                     2,
-                     {"mesh 1, surface 1: Unable to find texture: " + dir + "/missing.bmp"}});
-
     // Everything the plug-in reads past without stopping: group links first,
     // then what the readers met, in file order.
-    kepw::Map odd;
+    kepw::Map odd = OneMesh(Tile(2)); // lightmap 2 of none
     odd.version = 5;
     odd.visGroups = {{"only", {}}};
     odd.groups = {{0, 9, "name=orphan\r\nbare", {}}, // parent 9: no such group
                   {0, 3, "name=a", {}},              // a cycle 2 -> 3 -> 2
                   {0, 2, "name=b", {}}};
-    kepw::Surface oddSurface = Tile(2); // lightmap 2 of none
-    oddSurface.triangles.push_back({1, 2, 9});
-    kepw::Mesh oddMesh;
-    oddMesh.visGroupNumber = 3;
-    oddMesh.properties = "solid";
-    oddMesh.surfaces = {oddSurface};
-    odd.meshes = {oddMesh};
+    odd.meshes[0].surfaces[0].triangles.push_back({1, 2, 9});
+    odd.meshes[0].visGroupNumber = 3;
+    odd.meshes[0].properties = "solid";
     odd.entities = {{-2, 0, "classname=light\n\nlonely", {}}};
-    cases.push_back(
+    const auto end = [](const kepw::Bytes& bytes) { return std::to_string(bytes.size()); };
+    return {
+        {"clean", whole, 0, {}},
+        {"vertices cut short",
+         shortBytes,
+         2,
+         {"mesh 1, surface 1: vertex data ends at byte " + end(shortBytes) + " (needs 56 more)"}},
+        {"lightmap pixels cut short",
+         lightmapBytes,
+         2,
+         {"lightmap 1: pixels ends at byte " + end(lightmapBytes) + " (needs 44 more)"}},
+        {"foreign version", kepw::WithVersion(whole, 6), 2, {"Unsupported Version"}},
+        {"empty file", {}, 2, {"header: ends at byte 0 (needs 4 more)"}},
+        {"texture file missing",
+         kepw::Write(OneMesh(missing)),
+         2,
+         {"mesh 1, surface 1: Unable to find texture: " + dir + "/missing.bmp"}},
         {"tolerated oddities",
          kepw::Write(odd),
          1,
@@ -103,8 +91,8 @@ std::vector<Case> Cases(const std::string& dir) {
           "mesh 1, surface 1, triangle 3: corner 3 names vertex 9 of 4",
           "mesh 1, surface 1: lightmap number 2 names none",
           "entity 1: visgroup number -2 names none",
-          "entity 1: property line 3 \"lonely\" has no \"=\""}});
-    return cases;
+          "entity 1: property line 3 \"lonely\" has no \"=\""}},
+    };
 }
 
 TEST_F(PluginTest, KepCheckReportsEachFaultWithItsPlace) {

@@ -14,10 +14,8 @@
 
 #include "core/CFile.h"
 #include "core/memory.h"
-#include "host/host_functions.h"
 #include "kep_session.h"
 #include "load_helpers.h"
-#include "build/kep_build.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
@@ -56,17 +54,6 @@ class LoadFailureTest : public PluginTest {
     ScopedWorkingDir here{dir.Path()};
 };
 
-// A bitmap file's two headers for 2 x 2 pixels of 24 bits, and not one pixel.
-kepw::Bytes BitmapHeaderOnly() {
-    kepw::Bytes bytes(54, 0); // little-endian fields, each value below 256
-    const std::pair<int, int> fields[] = {{2, 70}, {10, 54}, {14, 40}, {18, 2},
-                                          {22, 2}, {26, 1},  {28, 24}};
-    for (const auto& [at, value] : fields)
-        bytes[at] = static_cast<uint8_t>(value);
-    bytes[0] = 'B', bytes[1] = 'M';
-    return bytes;
-}
-
 // A map of groups 1..count, each the parent of the one before: 1 lies deepest.
 kepw::Map ChainMap(int32_t count) {
     kepw::Map map;
@@ -83,7 +70,11 @@ TEST_F(LoadFailureTest, EachFailureAndHostileMapHasItsOutcomeAndClearsCleanly) {
     const kepw::Bytes empty = kepw::Write(kepw::Map{});
     const kepw::Bytes complete = kepw::Write(SmallCompleteMap(5));
     ASSERT_TRUE(kepw::WriteFile(dir.Place("junk/t.bmp"), {'n', 'o', 't', 'e', 's'}));
-    ASSERT_TRUE(kepw::WriteFile(dir.Place("cut/t.bmp"), BitmapHeaderOnly()));
+    // A bitmap file's two headers for 2 x 2 pixels of 24 bits, and not one pixel.
+    kepw::Bytes header(54, 0); // little-endian fields, each value below 256
+    header[0] = 'B', header[1] = 'M', header[2] = 70, header[10] = 54, header[14] = 40;
+    header[18] = header[22] = 2, header[26] = 1, header[28] = 24;
+    ASSERT_TRUE(kepw::WriteFile(dir.Place("cut/t.bmp"), header));
     // An image file whose name is longer than the host's image loader copies.
     const std::string longName = "long/" + std::string(251, 'x') + ".bmp";
     WriteImageFile(dir.Place(longName));
@@ -259,33 +250,31 @@ std::string Summary(const KEP_Map& map) {
         for (int32_t i = 0; i < p.Count(); ++i)
             text << ' ' << p.Key(i) << '=' << p.Value(i);
     };
-    for (int32_t i = 0; i < map.groups.Count(); ++i) {
-        const KEP_Group* g = map.groups.At(i);
+    for (const KEP_Group* g : map.groups) {
         text << " g" << g->groupNumber << '/' << g->build.object << '/' << g->meshes.Count() << '/'
              << g->childGroups.Count();
         properties(g->properties);
     }
-    for (int32_t i = 0; i < map.meshes.Count(); ++i) {
-        const KEP_Mesh* m = map.meshes.At(i);
+    for (const KEP_Mesh* m : map.meshes) {
         text << " m" << m->surfaces.Count();
-        for (int32_t s = 0; s < m->surfaces.Count(); ++s) {
-            const KEP_Geometry& g = m->surfaces.At(s)->geometry;
-            text << '/' << m->surfaces.At(s)->textureIndex << ',' << g.VertexCount() << ','
-                 << g.TriangleCount() << ',' << g.LineCount() << ':';
+        for (const KEP_Surface* s : m->surfaces) {
+            const KEP_Geometry& g = s->geometry;
+            text << '/' << s->textureIndex << ',' << g.VertexCount() << ',' << g.TriangleCount()
+                 << ',' << g.LineCount() << ':';
             const auto* from = reinterpret_cast<const char*>(g.Vertices());
             if (from)
                 text.write(from, reinterpret_cast<const char*>(g.Lines() + g.LineCount()) - from);
         }
         properties(m->properties);
     }
-    for (int32_t i = 0; i < map.entities.Count(); ++i)
-        properties(map.entities.At(i)->properties);
-    for (int32_t i = 0; i < map.textures.Count(); ++i)
-        text << " t" << map.textures.At(i)->name.CStr() << '@' << map.textures.At(i)->build.image;
-    for (int32_t i = 0; i < map.lightmaps.Count(); ++i)
-        text << " l" << map.lightmaps.At(i)->build.image;
-    for (int32_t i = 0; i < map.visGroups.Count(); ++i)
-        text << " v" << map.visGroups.At(i)->name.CStr();
+    for (const KEP_Entity* e : map.entities)
+        properties(e->properties);
+    for (const KEP_TextureInfo* t : map.textures)
+        text << " t" << t->name.CStr() << '@' << t->build.image;
+    for (const KEP_Lightmap* l : map.lightmaps)
+        text << " l" << l->build.image;
+    for (const KEP_VisGroup* v : map.visGroups)
+        text << " v" << v->name.CStr();
     text << " p" << map.pivots.Count();
     return text.str();
 }

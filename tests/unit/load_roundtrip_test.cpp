@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <functional>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -27,18 +26,11 @@ template <class T, std::size_t N> std::vector<T> Vec(const T (&a)[N]) {
 }
 
 // `get` of each item of a model list, in list order.
-template <class T, class List, class Get> auto Each(const List& list, Get get) {
-    std::vector<std::decay_t<std::invoke_result_t<Get, T*>>> results;
-    for (int32_t i = 0; i < list.Count(); ++i)
-        results.push_back(std::invoke(get, list.At(i)));
+template <class List, class Get> auto Each(const List& list, Get get) {
+    std::vector<std::decay_t<decltype(get(list.At(0)))>> results;
+    for (auto* item : list)
+        results.push_back(get(item));
     return results;
-}
-
-// Position of `item` in `list`: -1 for none, -2 for one that is not in it.
-template <class List> int32_t IndexIn(const List& list, const void* item) {
-    for (int32_t i = 0; i < list.Count(); ++i)
-        if (list.At(i) == item) return i;
-    return item ? -2 : -1;
 }
 
 const auto NumberOf = [](const KEP_Group* group) { return group ? group->groupNumber : -1; };
@@ -122,7 +114,7 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
 
     // The default group first, then the file's last to first (links: the invariant check).
     auto group = [](KEP_Group* g) { return Ints{g->groupNumber, g->flags, NumberOf(g->parent)}; };
-    EXPECT_EQ(Each<KEP_Group>(map.groups, group),
+    EXPECT_EQ(Each(map.groups, group),
               (std::vector<Ints>{
                   {0, 0, -1}, {5, 55, 3}, {4, 44, -1}, {3, 33, 1}, {2, 22, 1}, {1, 11, -1}}));
     const KEP_Group* g1 = map.groups.At(5);
@@ -134,26 +126,25 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
     EXPECT_EQ(pairs, (Strings{"name|Door", "target|t1", "empty|", "a|bd", " a | b "}));
 
     // CLASSNAME=PIVOT in any case makes a pivot; key and value must match whole.
-    auto entityIndex = [&](KEP_Entity* e) { return IndexIn(map.entities, e); };
-    EXPECT_EQ(Each<KEP_Entity>(map.pivots, entityIndex), (Ints{0, 2, 3, 5}));
+    auto entityIndex = [&](KEP_Entity* e) { return map.entities.IndexOf(e); };
+    EXPECT_EQ(Each(map.pivots, entityIndex), (Ints{0, 2, 3, 5}));
     const bool v5 = version == 5;
     auto visGroup = [](KEP_VisGroup* x) { return x->name.CStr() + std::to_string(x->values[3]); };
-    EXPECT_EQ(Each<KEP_VisGroup>(map.visGroups, visGroup),
-              (v5 ? Strings{"Walls4", "Lights8"} : Strings{}));
+    EXPECT_EQ(Each(map.visGroups, visGroup), (v5 ? Strings{"Walls4", "Lights8"} : Strings{}));
     // Group number and visgroup index of each mesh and entity.
     auto links = [&](auto* x) {
-        return Ints{NumberOf(x->group), IndexIn(map.visGroups, x->visGroup)};
+        return Ints{NumberOf(x->group), map.visGroups.IndexOf(x->visGroup)};
     };
     auto vis = [&](int32_t index) { return v5 ? index : -1; };
-    EXPECT_EQ(Each<KEP_Mesh>(map.meshes, links),
+    EXPECT_EQ(Each(map.meshes, links),
               (std::vector<Ints>{{2, vis(1)}, {0, -1}, {-1, -1}, {2, vis(0)}}));
-    EXPECT_EQ(Each<KEP_Entity>(map.entities, links),
+    EXPECT_EQ(Each(map.entities, links),
               (std::vector<Ints>{{1, vis(0)}, {0, -1}, {1, -1}, {-1, -1}, {2, vis(1)}, {0, -1}}));
 
     // Images from the first free number, none without pixels; a file adds the ambient
     // per channel, capped at 255 with no carry, and clears the top byte.
     auto sizeAndImage = [](KEP_Lightmap* l) { return Ints{l->width, l->height, l->build.image}; };
-    EXPECT_EQ(Each<KEP_Lightmap>(map.lightmaps, sizeAndImage),
+    EXPECT_EQ(Each(map.lightmaps, sizeAndImage),
               (std::vector<Ints>{{3, 1, 500}, {-3, -2, 0}, {4, 0, 0}}));
     simhost::ImageContent image;
     ASSERT_TRUE(simhost::ReadImage(500, &image));
@@ -164,8 +155,8 @@ TEST_P(MapRoundTrip, EveryRecordArrivesAsWritten) {
 
     // CAULK surfaces are dropped; names in any case share a texture; lightmap <= 0: none.
     auto indices = [](KEP_Surface* s) { return Ints{s->textureIndex, s->lightmapIndex}; };
-    auto surfaces = [&](KEP_Mesh* m) { return Each<KEP_Surface>(m->surfaces, indices); };
-    EXPECT_EQ(Each<KEP_Mesh>(map.meshes, surfaces),
+    auto surfaces = [&](KEP_Mesh* m) { return Each(m->surfaces, indices); };
+    EXPECT_EQ(Each(map.meshes, surfaces),
               (std::vector<std::vector<Ints>>{{{0, 2}, {0, -1}}, {{1, 0}, {1, -1}}, {}, {}}));
     EXPECT_EQ(simhost::CallsNamed("LoadEx"),
               (Strings{"LoadEx(" + mapDirectory + "Wall.bmp,502,0,0,1)",

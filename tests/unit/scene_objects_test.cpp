@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
-#include "host/host_functions.h"
 #include "build/host_records.h"
 #include "build/kep_build.h"
+#include "host/host_functions.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
@@ -61,12 +60,10 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
         std::vector<int> (*taken)();
     };
     const Kind kinds[] = {
-        {"GetExistEx", &KEP_FreeImageNumber,
-         [](int n) { simhost::MakeTestImage(n, 1, 1, {0u}); }, &KEP_DeleteHostImage,
-         [](int n) { host::image::DeleteEx(n); }, &simhost::ImageNumbers},
-        {"GetExist", &KEP_FreeObjectNumber,
-         &simhost::MakeTestObject, &KEP_DeleteHostObject, [](int n) { host::object::DeleteEx(n); },
-         &simhost::ObjectNumbers},
+        {"GetExistEx", &KEP_FreeImageNumber, [](int n) { simhost::MakeTestImage(n, 1, 1, {0u}); },
+         &KEP_DeleteHostImage, [](int n) { host::image::DeleteEx(n); }, &simhost::ImageNumbers},
+        {"GetExist", &KEP_FreeObjectNumber, &simhost::MakeTestObject, &KEP_DeleteHostObject,
+         [](int n) { host::object::DeleteEx(n); }, &simhost::ObjectNumbers},
     };
     std::vector<int> block; // 1000..1060 without 1020
     for (int i = 0; i < 60; ++i)
@@ -91,7 +88,7 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     for (const Kind& kind : kinds) {
         for (const Pattern& pattern : patterns) {
             SCOPED_TRACE(testing::Message() << kind.existCall << " " << (&pattern - patterns));
-            ResetPluginAndHost();
+            kepsession::Restart();
             simhost::SetCallLog(simhost::CallLog::kCounts);
             KEP_NumberSearches searches;
             for (int n : pattern.taken)
@@ -239,7 +236,7 @@ TEST_F(ObjectAssemblyTest, RecordPassSetsUpTheLightmapStageInTheRunningHostsLayo
     for (const simhost::MeshRecordLayout layout : kLayouts) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << int(layout) << " case " << (&c - cases));
-            ResetPluginAndHost();
+            kepsession::Restart();
             simhost::SetMeshRecordLayout(layout);
             kepw::Map map;
             map.lightmaps = {c.lightmapImage ? kepw::PatternLightmap(2, 2, 1) : kepw::Lightmap()};

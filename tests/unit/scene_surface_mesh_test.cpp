@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <random>
 
+#include "build/kep_build.h"
 #include "core/CError.h"
 #include "host/host_functions.h"
-#include "build/kep_build.h"
 #include "kep_session.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
@@ -120,7 +120,7 @@ TEST_F(SurfaceMeshTest, MemblocksFilledThroughTheirAddressHoldWhatPerValueWrites
     for (const int32_t flag : {0, 2}) {
         std::vector<std::vector<uint8_t>> sent[2];
         for (int direct = 0; direct < 2; ++direct) {
-            ResetPluginAndHost();
+            kepsession::Restart();
             KEP_MapOffset(1.5f, -2.25f, 0.001f);
             simhost::SetCallLog(simhost::CallLog::kCounts);
             if (!direct) simhost::RefuseMemblockAddress(30);

@@ -1,7 +1,6 @@
 // Whole maps built: where the geometry lands in the world.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <utility>
 
 #include "plugin/exports.h"
