@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/CError.h"
-#include "host/host_functions.h"
 #include "build/host_records.h"
 #include "build/kep_build.h"
 #include "build/normal_smoothing.h"
+#include "core/CError.h"
+#include "host/host_functions.h"
 
 namespace {
 

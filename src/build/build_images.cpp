@@ -57,8 +57,7 @@ void FillImageMemblock(int32_t memblock, const KEP_Lightmap& lightmap, int32_t p
 }
 
 // Makes `image` from the lightmap's pixels through the scratch memblock.
-void MakeLightmapImage(KEP_NumberSearches& searches, const KEP_Lightmap& lightmap,
-                       int32_t image) {
+void MakeLightmapImage(KEP_NumberSearches& searches, const KEP_Lightmap& lightmap, int32_t image) {
     const int32_t pixelBytes = lightmap.width * lightmap.height * 4; // the reader checked it fits
     KEP_ChooseLightmapScratch(searches);
     const int32_t memblock = searches.scratch.imageMemblock;

@@ -13,9 +13,9 @@
 // know lives in the builder's state (KEP_BuildState::numbers).
 #include <cstdint>
 
+#include "build/kep_build.h"
 #include "host/host_functions.h"
 #include "host/host_ranges.h"
-#include "build/kep_build.h"
 
 namespace {
 

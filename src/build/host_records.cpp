@@ -5,10 +5,10 @@
 #include <new>
 #include <unordered_map>
 
+#include "build/kep_build.h"
 #include "core/memory.h"
 #include "host/host_functions.h"
 #include "host/platform.h"
-#include "build/kep_build.h"
 
 const HostMeshLayout kOlderHostMeshLayout = {"older", 892, 904, 328, 1037, 1040, 1041};
 // Two words joined the stage record, which pushed everything after it along;

@@ -7,10 +7,10 @@
 // each use. KEP_NumberSearchScope forgets them with the rest of the searches.
 #include <cstdint>
 
+#include "build/kep_build.h"
 #include "core/CError.h"
 #include "host/host_functions.h"
 #include "host/host_ranges.h"
-#include "build/kep_build.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <new>
 #include <vector>
 
+#include "build/kep_build.h"
+#include "build/normal_smoothing.h"
 #include "core/CError.h"
 #include "core/bits_and_case.h"
 #include "host/host_functions.h"
-#include "build/kep_build.h"
-#include "build/normal_smoothing.h"
 
 namespace {
 
@@ -112,8 +112,7 @@ class MemblockWords {
 void KEP_BuildSurfaceMesh(KEP_Surface* surface, const KEP_Mesh* mesh, KEP_Group* group,
                           const KEP_BuildState& build, const KEP_BuildOptions& options,
                           KEP_NormalSmoothing* smoothing) {
-    const bool lightmapped =
-        KEP_UsesLightmaps(options.lightmapFlag) && surface->lightmapIndex >= 0;
+    const bool lightmapped = KEP_UsesLightmaps(options.lightmapFlag) && surface->lightmapIndex >= 0;
     const int32_t stride = lightmapped ? 44 : 36;
 
     // A triangle with a corner that names no vertex cannot be drawn: left out.

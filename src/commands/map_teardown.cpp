@@ -3,10 +3,10 @@
 
 #include <unordered_set>
 
+#include "build/kep_build.h"
 #include "core/memory.h"
 #include "host/host_functions.h"
 #include "host/host_ranges.h"
-#include "build/kep_build.h"
 #include "map/kep_model.h"
 
 namespace {

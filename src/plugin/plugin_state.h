@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "build/build_state.h"
 #include "core/CList.h"
 #include "core/Cstring.h"
 #include "core/messages.h"
-#include "build/build_state.h"
 #include "map/kep_model.h"
 
 // The settings scripts give for later loads ("KEP INITIAL OBJECT" and the

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "bench_maps.h"
-#include "heap_watch.h"
 #include "build/kep_build.h"
+#include "heap_watch.h"
 #include "parse_floor.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/simhost.h"

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
+#include "build/kep_build.h"
 #include "commands.h"
 #include "gltf_export.h"
 #include "kep_session.h"
-#include "build/kep_build.h"
 #include "map/kep_model.h"
 #include "map_check.h"
 #include "map_report.h"

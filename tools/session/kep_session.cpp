@@ -34,7 +34,7 @@ MapRead Read(CFile& reader, const std::string& path, bool mediaIncluded) {
         result.message = error.message;
         // A foreign version has no place in a map to name.
         result.failure = error.kind == CErrorKind::Unsupported ? std::string(error.message)
-                                                                : KepDescribeFailure(error);
+                                                               : KepDescribeFailure(error);
     }
     return result;
 }
