@@ -56,8 +56,8 @@ test: all asan fuzz-build package
 	scripts/run-windows-tests.sh
 	scripts/run-realhost-tests.py
 
-# The outside-host scenarios against the Windows DLL, and kep.exe against the
-# Linux kep, under Wine.
+# The outside-host program and the command lists against the Windows DLL, and
+# kep.exe against the Linux kep, under Wine.
 test-windows: linux windows
 	scripts/run-windows-tests.sh
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs the outside-host scenarios against the Windows DLL under Wine: the
+# Runs the outside-host program against the Windows DLL under Wine: the
 # MinGW-built program loads dist/windows/KEPImport.dll beside the stand-in
 # host's DLLs (build/windows/simhost) as the host loads a plug-in. The Wine
 # prefix lives in build/wineprefix and needs no display. Then kep.exe against
-# the Linux kep. Run `make linux windows` first.
+# the Linux kep, and the command lists (tests/realhost/*_sequence.txt) against
+# the DLL and the Linux build. Run `make linux windows` first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/windows
@@ -16,7 +17,7 @@ export WINEDEBUG=-all                     # Wine's own diagnostics stay out of t
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no offers to install Mono or Gecko
 unset DISPLAY WAYLAND_DISPLAY             # nothing here opens a window
 mkdir -p "$WINEPREFIX"
-echo "Outside-host scenarios against dist/windows/KEPImport.dll under $(wine --version)"
+echo "Outside-host program against dist/windows/KEPImport.dll under $(wine --version)"
 status=0
 wine "$build/tests/outside_host.exe" "$root/dist/windows/KEPImport.dll" "$build/simhost" \
     "$root/examples/sample" "$build/outside_host_scratch" || status=1
@@ -73,21 +74,22 @@ for command in info check render export; do
     grep -q "MAP" help.out || code=1
     outcome "kep.exe $command --help" $code
 done
-# Every command of the real-host test's list answers from the DLL beside the
-# Windows stand-in host as from the Linux plug-in beside the Linux one.
-mkdir commands
-cp "$root"/examples/sample/* commands/
-head -c 300 "$root/examples/sample/sample.kep" >commands/cut.kep
-sequence=$root/tests/realhost/command_sequence.txt
-code=0
-(cd commands && LD_LIBRARY_PATH="$root/build/linux-i386/simhost" \
-    "$root/build/linux-i386/tests/command_sequence" run "$sequence" \
-    "$root/dist/linux-i386/KEPImport.so" "$root/build/linux-i386/simhost" >../linux.answers &&
-    wine "$build/tests/command_sequence.exe" run "$sequence" "$root/dist/windows/KEPImport.dll" \
-        "$build/simhost" >../windows.answers) || code=1
-sed -i 's/\r$//' windows.answers
-[ -s linux.answers ] && diff linux.answers windows.answers || code=1
-outcome "every command of the list answers from the DLL as from the Linux build" $code
+# Every command of the real-host test's lists answers from the DLL beside the
+# Windows stand-in host as from the Linux plug-in beside the Linux one (and as
+# the list says, where it says).
+"$root/build/linux-i386/tests/command_sequence" files commands "$root/examples/sample"
+for list in command expected; do
+    sequence=$root/tests/realhost/${list}_sequence.txt
+    code=0
+    (cd commands && LD_LIBRARY_PATH="$root/build/linux-i386/simhost" \
+        "$root/build/linux-i386/tests/command_sequence" run "$sequence" \
+        "$root/dist/linux-i386/KEPImport.so" "$root/build/linux-i386/simhost" >../linux.answers &&
+        wine "$build/tests/command_sequence.exe" run "$sequence" "$root/dist/windows/KEPImport.dll" \
+            "$build/simhost" >../windows.answers) || code=1
+    sed -i 's/\r$//' windows.answers
+    [ -s linux.answers ] && diff linux.answers windows.answers || code=1
+    outcome "every command of ${list}_sequence.txt answers from the DLL as from the Linux build" $code
+done
 code=0
 for target in windows linux-i386; do
     [ ! -e "$root/dist/$target/DBProCore.dll" ] && [ -f "$root/dist/$target/kep-host/DBProCore.dll" ] ||

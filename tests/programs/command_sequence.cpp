@@ -2,11 +2,14 @@
 // runtime that records every answer to a file, and the same list run against a
 // plug-in beside the stand-in host, answers printed alike (compared line for line).
 //
+//   command_sequence files <folder> <sample map directory>         (the files the lists read)
 //   command_sequence dba <sequence> <answers file>                 (the program, to stdout)
 //   command_sequence run <sequence> <plug-in> <host directory>     (the answers, to stdout)
 //
-// The run works in the current directory, as the program does. Host steps
-// (lines starting with "@") are what the script itself does with the host:
+// The run works in the current directory, as the program does. A line may end
+// in " => ANSWER": the answer the run must record for it (trailing spaces
+// aside); the run reports each other answer on stderr and exits with 1. Host
+// steps (lines starting with "@") are what the script itself does with the host:
 //   @memblock N FILE         make memblock N from the bytes of FILE
 //   @script-memblock N SIZE  make memblock N of SIZE bytes, byte i = (7i + N) mod 256
 //   @memblock-sum N          record memblock N's size and a weighted sum of its bytes
@@ -15,10 +18,12 @@
 //   @image N FILE            load FILE as image N
 //   @object N                record object N's position and angles
 //   @exists N                record whether object N exists
+//   @image-exists N          record whether image N exists
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -27,6 +32,7 @@
 #include <vector>
 
 #include "host_style_call.h"
+#include "kep_writer.h"
 
 namespace {
 
@@ -76,7 +82,13 @@ struct Step {
     const Command* command = nullptr;
     std::vector<std::string> arguments;
     std::string hostStep; // "@memblock" and so on; empty for a command
+    std::string expected; // the answer after "=>", if the line gives one
 };
+
+std::string TrimEnd(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
 
 std::vector<std::string> SplitArguments(const std::string& text) {
     std::vector<std::string> parts;
@@ -110,6 +122,10 @@ std::vector<Step> ReadSequence(const std::string& path, const std::vector<Comman
         if (text.empty() || text[0] == '#') continue;
         Step step;
         step.line = line;
+        if (const std::size_t arrow = text.find(" => "); arrow != std::string::npos) {
+            step.expected = TrimEnd(text.substr(arrow + 4));
+            text = TrimEnd(text.substr(0, arrow));
+        }
         step.text = text;
         if (text[0] == '@') {
             std::istringstream words(text);
@@ -225,6 +241,8 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
             record(answer);
         } else if (hostStep == "@exists") {
             recordOf("object exist");
+        } else if (hostStep == "@image-exists") {
+            recordOf("image exist");
         } else if (!step.command) {
             throw std::runtime_error("unknown host step " + hostStep);
         } else {
@@ -321,6 +339,8 @@ std::string RunHostStep(const HostProcess& host, const Step& step) {
     }
     if (step.hostStep == "@exists")
         return std::to_string(int32_t(host.Host(25, "?GetExist@@YAHH@Z", {number})));
+    if (step.hostStep == "@image-exists")
+        return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {number})));
     throw std::runtime_error("unknown host step " + step.hostStep);
 }
 
@@ -359,18 +379,70 @@ std::string RunCommand(const HostProcess& host, const Step& step) {
 
 int Run(const std::vector<Step>& steps, const std::string& plugin, const std::string& hostDir) {
     const HostProcess host(plugin, hostDir);
+    int wrong = 0;
     for (const Step& step : steps) {
-        if (!step.command) {
-            std::printf("%d %s\n", step.line, RunHostStep(host, step).c_str());
-            continue;
+        std::string answer;
+        if (step.command) {
+            answer = RunCommand(host, step);
+            const int32_t error = int32_t(host.Plugin("KEP_GetLastError", {}));
+            answer += " | " + std::to_string(error) + " | " +
+                      host.Take(host.Plugin("KEP_GetLastErrorText", {0}));
+        } else {
+            answer = RunHostStep(host, step);
         }
-        const std::string answer = RunCommand(host, step);
-        const int32_t error = int32_t(host.Plugin("KEP_GetLastError", {}));
-        const std::string text = host.Take(host.Plugin("KEP_GetLastErrorText", {0}));
-        std::printf("%d %s | %d | %s\n", step.line, answer.c_str(), error, text.c_str());
+        std::printf("%d %s\n", step.line, answer.c_str());
+        if (!step.expected.empty() && TrimEnd(answer) != step.expected) {
+            ++wrong;
+            std::fprintf(stderr, "line %d: %s => %s, expected %s\n", step.line, step.text.c_str(),
+                         answer.c_str(), step.expected.c_str());
+        }
     }
     host.Plugin("Destructor");
-    return 0;
+    return wrong == 0 ? 0 : 1;
+}
+
+// ---- The files the lists read --------------------------------------------------
+
+// One group whose mesh has two triangles textured with `texture`, the first
+// lightmapped with lightmap 1 and the second with the last one.
+kepw::Map LitMap(int32_t lightmaps, const std::string& texture) {
+    kepw::Map map;
+    map.version = 5;
+    map.groups = {{0, 0, "name=lit", {0, 0, 0}}};
+    for (int32_t i = 0; i < lightmaps; ++i)
+        map.lightmaps.push_back(kepw::PatternLightmap(4, 2, static_cast<uint32_t>(i)));
+    map.meshes = {{}};
+    map.meshes[0].groupNumber = 1;
+    map.meshes[0].surfaces = {kepw::TriangleSurface(texture, 1),
+                              kepw::TriangleSurface(texture, lightmaps)};
+    map.entities = {{0, 1, "classname=pivot", {1, 2, 3}}};
+    return map;
+}
+
+// The sample map and its textures in the folder and in away/ (for loads by a
+// path with a folder in it); cut.kep, the sample map cut short; lit.kep, with
+// two lightmaps and t.bmp; in away/, maps whose texture is missing (bare.kep)
+// or no picture (junk.kep).
+void MakeFiles(const std::filesystem::path& folder, const std::filesystem::path& sample) {
+    namespace fs = std::filesystem;
+    fs::create_directories(folder / "away");
+    for (const fs::directory_entry& file : fs::directory_iterator(sample))
+        for (const fs::path& into : {folder, folder / "away"})
+            fs::copy_file(file.path(), into / file.path().filename(),
+                          fs::copy_options::overwrite_existing);
+    fs::copy_file(sample / "crate.bmp", folder / "t.bmp", fs::copy_options::overwrite_existing);
+    std::ifstream in(sample / "sample.kep", std::ios::binary);
+    const kepw::Bytes map{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::pair<fs::path, kepw::Bytes> files[] = {
+        {"cut.kep", kepw::Truncate(map, 300)},
+        {"lit.kep", kepw::Write(LitMap(2, "t.bmp"))},
+        {"away/bare.kep", kepw::Write(LitMap(1, "missing.bmp"))},
+        {"away/junk.kep", kepw::Write(LitMap(1, "junk.bmp"))},
+        {"away/junk.bmp", {'n', 'o', 't', 'e', 's'}},
+    };
+    for (const auto& [name, bytes] : files)
+        if (map.empty() || !kepw::WriteFile((folder / name).string(), bytes))
+            throw std::runtime_error("cannot write " + (folder / name).string());
 }
 
 } // namespace
@@ -384,13 +456,18 @@ int main(int argc, char** argv) {
         }
         if (argc == 5 && std::strcmp(argv[1], "run") == 0)
             return Run(ReadSequence(argv[2], table), argv[3], argv[4]);
+        if (argc == 4 && std::strcmp(argv[1], "files") == 0) {
+            MakeFiles(argv[2], argv[3]);
+            return 0;
+        }
     } catch (const std::exception& problem) {
         std::fprintf(stderr, "command_sequence: %s\n", problem.what());
         return 1;
     }
     std::fprintf(stderr,
-                 "usage: %s dba <sequence> <answers file>\n"
+                 "usage: %s files <folder> <sample map directory>\n"
+                 "       %s dba <sequence> <answers file>\n"
                  "       %s run <sequence> <plug-in> <host directory>\n",
-                 argv[0], argv[0]);
+                 argv[0], argv[0], argv[0]);
     return 2;
 }
