@@ -18,6 +18,9 @@
 //   @image N FILE            load FILE as image N
 //   @object N                record object N's position and angles
 //   @exists N                record whether object N exists
+//   @delete-object N         delete object N (record whether it exists)
+//   @make-object N MESH      make object N of mesh MESH (record whether it exists)
+//   @limb-exists N L         record whether object N has limb L
 //   @image-exists N          record whether image N exists
 #include <algorithm>
 #include <cstdint>
@@ -241,6 +244,14 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
             record(answer);
         } else if (hostStep == "@exists") {
             recordOf("object exist");
+        } else if (hostStep == "@delete-object" || hostStep == "@make-object") {
+            if (hostStep == "@delete-object")
+                std::printf("delete object %s\n", m);
+            else
+                std::printf("make object %s, %s, 0\n", m, step.arguments.at(1).c_str());
+            recordOf("object exist");
+        } else if (hostStep == "@limb-exists") {
+            record("str$(limb exist(" + std::string(m) + ", " + step.arguments.at(1) + "))");
         } else if (hostStep == "@image-exists") {
             recordOf("image exist");
         } else if (!step.command) {
@@ -337,7 +348,16 @@ std::string RunHostStep(const HostProcess& host, const Step& step) {
             }
         return out;
     }
-    if (step.hostStep == "@exists")
+    if (step.hostStep == "@delete-object") host.Host(25, "?DeleteEx@@YAXH@Z", {number});
+    if (step.hostStep == "@make-object")
+        host.Host(25, "?MakeObject@@YAXHHH@Z",
+                  {number, uint32_t(std::stoul(step.arguments.at(1))), 0u});
+    if (step.hostStep == "@limb-exists") {
+        const uint32_t limb = std::stoul(step.arguments.at(1));
+        return std::to_string(int32_t(host.Host(25, "?GetLimbExist@@YAHHH@Z", {number, limb})));
+    }
+    if (step.hostStep == "@exists" || step.hostStep == "@delete-object" ||
+        step.hostStep == "@make-object")
         return std::to_string(int32_t(host.Host(25, "?GetExist@@YAHH@Z", {number})));
     if (step.hostStep == "@image-exists")
         return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {number})));
@@ -421,8 +441,10 @@ kepw::Map LitMap(int32_t lightmaps, const std::string& texture) {
 
 // The sample map and its textures in the folder and in away/ (for loads by a
 // path with a folder in it); cut.kep, the sample map cut short; lit.kep, with
-// two lightmaps and t.bmp; in away/, maps whose texture is missing (bare.kep)
-// or no picture (junk.kep).
+// two lightmaps and t.bmp; empty.kep, a map of nothing, and v3.kep, the same
+// in a version never made; in away/, maps whose texture is missing (bare.kep),
+// no picture (junk.kep), or a bitmap's headers without its pixels before a
+// missing one (head.kep).
 void MakeFiles(const std::filesystem::path& folder, const std::filesystem::path& sample) {
     namespace fs = std::filesystem;
     fs::create_directories(folder / "away");
@@ -433,12 +455,22 @@ void MakeFiles(const std::filesystem::path& folder, const std::filesystem::path&
     fs::copy_file(sample / "crate.bmp", folder / "t.bmp", fs::copy_options::overwrite_existing);
     std::ifstream in(sample / "sample.kep", std::ios::binary);
     const kepw::Bytes map{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    kepw::Map head = LitMap(1, "head.bmp");
+    head.meshes[0].surfaces[1].textureName = "missing.bmp";
+    // A bitmap file's two headers for 2 x 2 pixels of 24 bits, and not one pixel.
+    kepw::Bytes header(54, 0);
+    header[0] = 'B', header[1] = 'M', header[2] = 70, header[10] = 54, header[14] = 40;
+    header[18] = header[22] = 2, header[26] = 1, header[28] = 24;
     const std::pair<fs::path, kepw::Bytes> files[] = {
         {"cut.kep", kepw::Truncate(map, 300)},
         {"lit.kep", kepw::Write(LitMap(2, "t.bmp"))},
         {"away/bare.kep", kepw::Write(LitMap(1, "missing.bmp"))},
         {"away/junk.kep", kepw::Write(LitMap(1, "junk.bmp"))},
         {"away/junk.bmp", {'n', 'o', 't', 'e', 's'}},
+        {"empty.kep", kepw::Write(kepw::Map())},
+        {"v3.kep", kepw::WithVersion(kepw::Write(kepw::Map()), 3)},
+        {"away/head.kep", kepw::Write(head)},
+        {"away/head.bmp", header},
     };
     for (const auto& [name, bytes] : files)
         if (map.empty() || !kepw::WriteFile((folder / name).string(), bytes))
