@@ -18,20 +18,6 @@ namespace {
 using namespace scene_test;
 using MapManagementTest = SceneTest;
 
-TEST_F(MapManagementTest, SetMapSelectsByNumberAndClearFallsBackToMapZero) {
-    for (int i = 0; i < 4; ++i)
-        ASSERT_EQ(Load(kepw::Map(), 0), 1);
-    EXPECT_EQ(KEP_SetCurrentMap(1), 1);
-    EXPECT_EQ(KEP_SetCurrentMap(9), 0); // a miss keeps the current map
-    EXPECT_EQ(g_plugin.lastErrorCode, 1);
-    std::vector<int32_t> currentAfterEachClear;
-    for (int i = 0; i < 4; ++i, KEP_Clear())
-        currentAfterEachClear.push_back(KEP_GetCurrentMap());
-    // Map 0 while it is there, then the newest remaining map.
-    EXPECT_EQ(currentAfterEachClear, (std::vector<int32_t>{1, 0, 3, 2}));
-    EXPECT_EQ(KEP_GetCurrentMap(), -1);
-}
-
 // The script deletes an object and an image of the map: the commands pass
 // over them, where the host would end the script for naming them.
 TEST_F(MapManagementTest, TextureMeshShowHideAndClearReachEachHostObjectAndImageOnce) {
