@@ -12,6 +12,7 @@
 #include "core/CList.h"
 #include "core/Cstring.h"
 #include "core/memory.h"
+#include "kep_writer.h"
 
 namespace {
 
@@ -77,14 +78,11 @@ TEST(Cstring, ChangesSurviveTheirOwnTextAndRefuseWhatIsNoText) {
 // A file is read through a window of one piece: a value may straddle the
 // window's edge at any of its bytes, and must read as the same bytes do.
 TEST(CFilePieces, ValuesStraddlingAPieceEdgeReadAsTheirBytes) {
-    std::string bytes(2 * CFile::kPieceBytes + 9, '\0');
+    kepw::Bytes bytes(2 * CFile::kPieceBytes + 9);
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(i * 37 + i / 256);
+        bytes[i] = static_cast<uint8_t>(i * 37 + i / 256);
     const std::string path = testing::TempDir() + "pieces.bin";
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(out);
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
+    ASSERT_TRUE(kepw::WriteFile(path, bytes));
     for (int32_t shift = 0; shift < 4; ++shift) {
         CFile file;
         ASSERT_TRUE(file.Open(path.c_str()));

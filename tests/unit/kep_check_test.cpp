@@ -13,18 +13,14 @@
 
 namespace {
 
-// One tile of two triangles over four vertices, textured "a.bmp".
-kepw::Surface Tile(int32_t lightmap = 0) {
-    kepw::Surface surface = kepw::TriangleSurface("a.bmp", lightmap);
-    surface.vertices.push_back(surface.vertices[0]);
-    surface.triangles.push_back({0, 2, 3});
-    return surface;
-}
-
-kepw::Map OneMesh(kepw::Surface surface) {
+// One mesh of one tile: two triangles over four vertices, textured "a.bmp".
+kepw::Map OneMesh(int32_t lightmap = 0, const char* texture = "a.bmp") {
+    kepw::Surface tile = kepw::TriangleSurface(texture, lightmap);
+    tile.vertices.push_back(tile.vertices[0]);
+    tile.triangles.push_back({0, 2, 3});
     kepw::Map map;
     map.meshes = {kepw::Mesh{}};
-    map.meshes[0].surfaces = {std::move(surface)};
+    map.meshes[0].surfaces = {std::move(tile)};
     return map;
 }
 
@@ -37,24 +33,23 @@ struct Case {
 
 // The maps lie in `dir`, the one folder that holds the texture "a.bmp".
 std::vector<Case> Cases(const std::string& dir) {
-    const kepw::Bytes whole = kepw::Write(OneMesh(Tile()));
+    const kepw::Bytes whole = kepw::Write(OneMesh());
     // Two vertices written, three announced: vertex 3 starts on the entity
     // count, the last 4 bytes, and lacks the other 56 of its 60.
-    kepw::Surface short3 = Tile();
-    short3.vertices.resize(2);
-    short3.triangles.clear();
-    short3.vertexCount = 3;
-    const kepw::Bytes shortBytes = kepw::Write(OneMesh(short3));
+    kepw::Map short3 = OneMesh();
+    kepw::Surface& cut = short3.meshes[0].surfaces[0];
+    cut.vertices.resize(2);
+    cut.triangles.clear();
+    cut.vertexCount = 3;
+    const kepw::Bytes shortBytes = kepw::Write(short3);
     // A 4x4 lightmap (64 bytes) with 3 pixels: 12 bytes and the two section
     // counts after it are all that is left, 44 short.
     kepw::Map lightmapShort;
     lightmapShort.lightmaps = {{4, 4, {1, 2, 3}}};
     const kepw::Bytes lightmapBytes = kepw::Write(lightmapShort);
-    kepw::Surface missing = Tile();
-    missing.textureName = "missing.bmp";
     // Everything the plug-in reads past without stopping: group links first,
     // then what the readers met, in file order.
-    kepw::Map odd = OneMesh(Tile(2)); // lightmap 2 of none
+    kepw::Map odd = OneMesh(2); // lightmap 2 of none
     odd.version = 5;
     odd.visGroups = {{"only", {}}};
     odd.groups = {{0, 9, "name=orphan\r\nbare", {}}, // parent 9: no such group
@@ -78,7 +73,7 @@ std::vector<Case> Cases(const std::string& dir) {
         {"foreign version", kepw::WithVersion(whole, 6), 2, {"Unsupported Version"}},
         {"empty file", {}, 2, {"header: ends at byte 0 (needs 4 more)"}},
         {"texture file missing",
-         kepw::Write(OneMesh(missing)),
+         kepw::Write(OneMesh(0, "missing.bmp")),
          2,
          {"mesh 1, surface 1: Unable to find texture: " + dir + "/missing.bmp"}},
         {"tolerated oddities",
@@ -102,7 +97,6 @@ TEST_F(PluginTest, KepCheckReportsEachFaultWithItsPlace) {
     for (const Case& c : Cases(dir.Path())) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(kepw::WriteFile(path, c.bytes));
-
         const std::vector<kep::Finding> findings = kep::CheckMap(path);
         std::vector<std::string> texts;
         for (const kep::Finding& finding : findings)

@@ -9,19 +9,14 @@
 #include <sstream>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "core/CFile.h"
 #include "core/memory.h"
-#include "kep_session.h"
-#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/scene.h"
-#include "test_host.h"
 
 namespace {
 

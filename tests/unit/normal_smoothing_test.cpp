@@ -116,11 +116,11 @@ void ExpectEverySurfaceSmoothedOnce(const kepsession::MapRead& read) {
             const KEP_Geometry& geometry = read.map->meshes.At(m)->surfaces.At(s)->geometry;
             for (int32_t t = 0; t < geometry.TriangleCount(); ++t) {
                 const int32_t* corners = geometry.Triangles()[t].corners;
-                const KEP_Vertex* a = geometry.VertexAt(corners[0]);
-                const KEP_Vertex* b = geometry.VertexAt(corners[1]);
-                const KEP_Vertex* c = geometry.VertexAt(corners[2]);
-                if (!a || !b || !c) continue;
-                for (const KEP_Vertex* corner : {c, b, a}) {
+                const KEP_Vertex* lastFirst[3] = {geometry.VertexAt(corners[2]),
+                                                  geometry.VertexAt(corners[1]),
+                                                  geometry.VertexAt(corners[0])};
+                if (!lastFirst[0] || !lastFirst[1] || !lastFirst[2]) continue;
+                for (const KEP_Vertex* corner : lastFirst) {
                     ASSERT_LT(v, expected.size());
                     std::memcpy(expected[v++].normal, corner->normal, 12);
                 }
