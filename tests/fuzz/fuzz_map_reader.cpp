@@ -16,38 +16,32 @@ void Check(bool holds) {
     if (!holds) std::abort();
 }
 
+// Whether `record` is none or one of `list`.
 template <class List, class Record> bool Holds(const List& list, const Record* record) {
-    for (int32_t i = 0; i < list.Count(); ++i)
-        if (list.At(i) == record) return true;
-    return false;
+    for (const Record* item : list)
+        if (item == record) return true;
+    return !record;
 }
 
 void ExpectWhole(const KEP_Map& map) {
-    for (int32_t i = 0; i < map.meshes.Count(); ++i) {
-        const KEP_Mesh* mesh = map.meshes.At(i);
-        Check(!mesh->group || Holds(map.groups, mesh->group));
-        Check(!mesh->visGroup || Holds(map.visGroups, mesh->visGroup));
-        for (int32_t s = 0; s < mesh->surfaces.Count(); ++s) {
-            const KEP_Surface* surface = mesh->surfaces.At(s);
+    for (const KEP_Mesh* mesh : map.meshes) {
+        Check(Holds(map.groups, mesh->group) && Holds(map.visGroups, mesh->visGroup));
+        for (const KEP_Surface* surface : mesh->surfaces) {
             Check(surface->textureIndex >= -1 && surface->textureIndex < map.textures.Count());
-            const KEP_Geometry& geometry = surface->geometry;
-            Check(geometry.VertexCount() == surface->vertexCount &&
-                  geometry.TriangleCount() == surface->triangleCount);
+            Check(surface->geometry.VertexCount() == surface->vertexCount &&
+                  surface->geometry.TriangleCount() == surface->triangleCount);
         }
     }
-    for (int32_t i = 0; i < map.entities.Count(); ++i) {
-        const KEP_Entity* entity = map.entities.At(i);
-        Check(!entity->group || Holds(map.groups, entity->group));
+    for (const KEP_Entity* entity : map.entities) {
+        Check(Holds(map.groups, entity->group));
         for (int32_t p = 0; p < entity->properties.Count(); ++p)
             Check(entity->properties.Key(p) && entity->properties.Value(p));
     }
-    for (int32_t i = 0; i < map.pivots.Count(); ++i)
-        Check(Holds(map.entities, map.pivots.At(i)));
-    for (int32_t i = 0; i < map.lightmaps.Count(); ++i) {
-        const KEP_Lightmap* lightmap = map.lightmaps.At(i);
+    for (const KEP_Entity* pivot : map.pivots)
+        Check(pivot && Holds(map.entities, pivot));
+    for (const KEP_Lightmap* lightmap : map.lightmaps)
         Check((lightmap->pixels.Bytes() != nullptr) ==
               (lightmap->width > 0 && lightmap->height > 0));
-    }
 }
 
 } // namespace

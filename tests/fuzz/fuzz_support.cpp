@@ -19,20 +19,15 @@ extern "C" int LLVMFuzzerRunDriver(int* argc, char*** argv,
 namespace fuzz {
 
 int Main(int argc, char** argv, int (*one)(const uint8_t* data, std::size_t size)) {
-    class Run : public testing::Test {
-      public:
-        Run(int argc, char** argv, int (*one)(const uint8_t*, std::size_t))
-            : m_argc(argc), m_argv(argv), m_one(one) {}
-        void TestBody() override { LLVMFuzzerRunDriver(&m_argc, &m_argv, m_one); }
-
-      private:
-        int m_argc;
-        char** m_argv;
-        int (*m_one)(const uint8_t*, std::size_t);
+    static int s_argc = argc;
+    static char** s_argv = argv;
+    static int (*s_one)(const uint8_t*, std::size_t) = one;
+    struct Run : testing::Test {
+        void TestBody() override { LLVMFuzzerRunDriver(&s_argc, &s_argv, s_one); }
     };
     GTEST_FLAG_SET(break_on_failure, true); // a failed check crashes the input
     testing::RegisterTest("Fuzz", "Run", nullptr, nullptr, __FILE__, __LINE__,
-                          [=]() -> testing::Test* { return new Run(argc, argv, one); });
+                          []() -> testing::Test* { return new Run; });
     return RUN_ALL_TESTS();
 }
 
