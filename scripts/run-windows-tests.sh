@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Runs the outside-host program against the Windows DLL under Wine: the
-# MinGW-built program loads dist/windows/KEPImport.dll beside the stand-in
-# host's DLLs (build/windows/simhost) as the host loads a plug-in. The Wine
-# prefix lives in build/wineprefix and needs no display. Then kep.exe against
-# the Linux kep, and the command lists (tests/realhost/*_sequence.txt) against
-# the DLL and the Linux build. Run `make linux windows` first.
+# Runs kep.exe against the Linux kep under Wine, then the command lists
+# (tests/realhost/*_sequence.txt and tests/programs/outside_host_sequence.txt)
+# against the Windows DLL and the Linux build: the MinGW-built command_sequence
+# loads dist/windows/KEPImport.dll beside the stand-in host's DLLs
+# (build/windows/simhost) as the host loads a plug-in. The Wine prefix lives in
+# build/wineprefix and needs no display. Run `make linux windows` first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/windows
@@ -17,10 +17,8 @@ export WINEDEBUG=-all                     # Wine's own diagnostics stay out of t
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no offers to install Mono or Gecko
 unset DISPLAY WAYLAND_DISPLAY             # nothing here opens a window
 mkdir -p "$WINEPREFIX"
-echo "Outside-host program against dist/windows/KEPImport.dll under $(wine --version)"
+echo "kep.exe and dist/windows/KEPImport.dll under $(wine --version)"
 status=0
-wine "$build/tests/outside_host.exe" "$root/dist/windows/KEPImport.dll" "$build/simhost" \
-    "$root/examples/sample" "$build/outside_host_scratch" || status=1
 
 # kep.exe must answer as the Linux kep does (output and exit code) for the
 # sample map and a map cut short, and export the same .glb; every subcommand
@@ -74,12 +72,12 @@ for command in info check render export; do
     grep -q "MAP" help.out || code=1
     outcome "kep.exe $command --help" $code
 done
-# Every command of the real-host test's lists answers from the DLL beside the
-# Windows stand-in host as from the Linux plug-in beside the Linux one (and as
-# the list says, where it says).
+# Every command of the real-host test's lists, and what no script can do,
+# answers from the DLL beside the Windows stand-in host as from the Linux
+# plug-in beside the Linux one (and as the list says, where it says).
 "$root/build/linux-i386/tests/command_sequence" files commands "$root/examples/sample"
-for list in command expected; do
-    sequence=$root/tests/realhost/${list}_sequence.txt
+for sequence in "$root"/tests/realhost/{command,expected}_sequence.txt \
+    "$root/tests/programs/outside_host_sequence.txt"; do
     code=0
     (cd commands && LD_LIBRARY_PATH="$root/build/linux-i386/simhost" \
         "$root/build/linux-i386/tests/command_sequence" run "$sequence" \
@@ -88,7 +86,7 @@ for list in command expected; do
             "$build/simhost" >../windows.answers) || code=1
     sed -i 's/\r$//' windows.answers
     [ -s linux.answers ] && diff linux.answers windows.answers || code=1
-    outcome "every command of ${list}_sequence.txt answers from the DLL as from the Linux build" $code
+    outcome "every step of $(basename "$sequence") answers from the DLL as from the Linux build" $code
 done
 code=0
 for target in windows linux-i386; do
@@ -96,6 +94,6 @@ for target in windows linux-i386; do
         code=1
 done
 outcome "the stand-in host is in dist/*/kep-host, never beside the plug-in" $code
-echo "kep.exe: $passed passed, $failed failed"
+echo "$passed passed, $failed failed"
 [ $failed = 0 ] || status=1
 exit $status

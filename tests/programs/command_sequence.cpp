@@ -5,6 +5,7 @@
 //   command_sequence files <folder> <sample map directory>         (the files the lists read)
 //   command_sequence dba <sequence> <answers file>                 (the program, to stdout)
 //   command_sequence run <sequence> <plug-in> <host directory>     (the answers, to stdout)
+//   command_sequence without-host <plug-in> <capture file>         (run by @without-host)
 //
 // The run works in the current directory, as the program does. A line may end
 // in " => ANSWER": the answer the run must record for it (trailing spaces
@@ -22,6 +23,14 @@
 //   @make-object N MESH      make object N of mesh MESH (record whether it exists)
 //   @limb-exists N L         record whether object N has limb L
 //   @image-exists N          record whether image N exists
+// and what no script can do, which only the run takes:
+//   @call EXPORT ARG...      call an export no command names, each ARG an integer, a
+//                            "text" or @ (an emptied buffer); record its result, the
+//                            buffer's text if any, and the error state as a command does
+//   @destructor              call the plug-in's Destructor, as the host does when it ends
+//   @without-host            run this program again where no DBProCore.dll can be found,
+//                            to call KEP VERSION; record its exit code and how many times
+//                            the user was told the library is required
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -29,13 +38,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "host_style_call.h"
 #include "kep_writer.h"
+#include "outside_host.h"
 
 namespace {
 
@@ -53,15 +63,12 @@ std::vector<Command> CommandTable() {
     std::vector<Command> table;
     auto add = [&table](const char* row) {
         // "NAME[%TYPES%Export%..." or "NAME%TYPES%Export%..."
-        const std::string text = row;
-        const std::size_t first = text.find('%');
-        const std::size_t second = text.find('%', first + 1);
-        const std::size_t third = text.find('%', second + 1);
+        std::istringstream fields(row);
         Command command;
-        command.name = text.substr(0, first);
-        std::string types = text.substr(first + 1, second - first - 1);
-        command.exportName = text.substr(second + 1, third - second - 1);
-        if (!command.name.empty() && command.name.back() == '[') {
+        std::string types;
+        std::getline(std::getline(std::getline(fields, command.name, '%'), types, '%'),
+                     command.exportName, '%');
+        if (command.name.back() == '[') {
             command.name.pop_back();
             command.result = types[0];
             types.erase(0, 1);
@@ -94,23 +101,17 @@ std::string TrimEnd(std::string text) {
 }
 
 std::vector<std::string> SplitArguments(const std::string& text) {
-    std::vector<std::string> parts;
-    std::string part;
+    std::vector<std::string> parts{""};
     bool quoted = false;
     for (char c : text) {
         if (c == '"') quoted = !quoted;
-        if (c == ',' && !quoted) {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
+        if (c == ',' && !quoted)
+            parts.emplace_back();
+        else if (c != ' ' || quoted || !parts.back().empty())
+            parts.back() += c;
     }
-    parts.push_back(part);
-    for (std::string& p : parts) {
-        p.erase(0, p.find_first_not_of(' '));
-        p.erase(p.find_last_not_of(' ') + 1);
-    }
+    for (std::string& part : parts)
+        part = TrimEnd(part);
     if (parts.size() == 1 && parts[0].empty()) parts.clear();
     return parts;
 }
@@ -130,6 +131,9 @@ std::vector<Step> ReadSequence(const std::string& path, const std::vector<Comman
             text = TrimEnd(text.substr(0, arrow));
         }
         step.text = text;
+        const auto fail = [line](const char* problem) {
+            return std::runtime_error("line " + std::to_string(line) + ": " + problem);
+        };
         if (text[0] == '@') {
             std::istringstream words(text);
             words >> step.hostStep;
@@ -146,21 +150,28 @@ std::vector<Step> ReadSequence(const std::string& path, const std::vector<Comman
             if (next != '\0' && next != ' ' && next != '(') continue;
             if (!step.command || name.size() > step.command->name.size()) step.command = &command;
         }
-        if (!step.command)
-            throw std::runtime_error("line " + std::to_string(line) + ": no command");
+        if (!step.command) throw fail("no command");
         std::string rest = text.substr(step.command->name.size());
         rest.erase(0, rest.find_first_not_of(' '));
         if (step.command->result) {
             if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')')
-                throw std::runtime_error("line " + std::to_string(line) + ": brackets expected");
+                throw fail("brackets expected");
             rest = rest.substr(1, rest.size() - 2);
         }
         step.arguments = SplitArguments(rest);
         if (step.arguments.size() != step.command->arguments.size())
-            throw std::runtime_error("line " + std::to_string(line) + ": wrong argument count");
+            throw fail("wrong argument count");
         steps.push_back(step);
     }
     return steps;
+}
+
+// The same 32 bits as another type (a float's bits as the word that passes it).
+template <class To, class From> To Bits(From from) {
+    static_assert(sizeof(To) == sizeof(From));
+    To to;
+    std::memcpy(&to, &from, sizeof to);
+    return to;
 }
 
 // A mesh memblock of one triangle: the format of position, normal, diffuse
@@ -169,19 +180,29 @@ constexpr int kTriangleMeshBytes = 12 + 3 * 36;
 uint32_t TriangleMeshWord(int word) {
     if (word < 3) return word == 0 ? 0x152u : word == 1 ? 36u : 3u;
     const int vertex = (word - 3) / 9, field = (word - 3) % 9;
-    float value = 0.0f;
-    if (field == 0 && vertex == 1) value = 1.0f; // x
-    if (field == 1 && vertex == 2) value = 1.0f; // y
-    if (field == 5) value = -1.0f;               // normal z
-    if (field == 6) return 0x00FFFFFFu;          // white
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
+    if (field == 6) return 0x00FFFFFFu; // white
+    // x of the second vertex, y of the third, and every normal's z
+    const bool one = (field == 0 && vertex == 1) || (field == 1 && vertex == 2);
+    return Bits<uint32_t>(field == 5 ? -1.0f : one ? 1.0f : 0.0f);
 }
 
-bool TriangleMeshWordIsInteger(int word) {
-    return word < 3 || (word - 3) % 9 == 6;
-}
+// What a host step records about its number once it has done its part: the
+// script's query and the host function behind it (module word and lookup name).
+struct Query {
+    const char* script;
+    int word;
+    const char* lookupName;
+};
+const Query kMemblockSize{"get memblock size", 21, "?GetMemblockSize@@YAHH@Z"};
+const Query kMeshExists{"mesh exist", 25, "?GetMeshExist@@YAHH@Z"};
+const Query kImageExists{"image exist", 16, "?GetExistEx@@YAHH@Z"};
+const Query kObjectExists{"object exist", 25, "?GetExist@@YAHH@Z"};
+const std::map<std::string, Query> kRecorded = {
+    {"@memblock", kMemblockSize},   {"@script-memblock", kMemblockSize},
+    {"@script-mesh", kMeshExists},  {"@mesh-exists", kMeshExists},
+    {"@image", kImageExists},       {"@image-exists", kImageExists},
+    {"@exists", kObjectExists},     {"@delete-object", kObjectExists},
+    {"@make-object", kObjectExists}};
 
 // ---- The program for the real runtime ---------------------------------------
 
@@ -194,69 +215,8 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
         auto record = [&](const std::string& answer) {
             std::printf("write string 1, \"%s \" + %s\n", n.c_str(), answer.c_str());
         };
-        auto recordOf = [&](const char* query) {
-            record("str$(" + std::string(query) + "(" + m + "))");
-        };
-        if (hostStep == "@memblock") {
-            std::printf("open to read 2, \"%s\" : make memblock from file %s, 2 : close file 2\n",
-                        step.arguments.at(1).c_str(), m);
-            recordOf("get memblock size");
-        } else if (hostStep == "@script-memblock") {
-            const char* size = step.arguments.at(1).c_str();
-            std::printf("make memblock %s, %s\nfor i = 0 to %s - 1\n"
-                        "write memblock byte %s, i, (i * 7 + %s) mod 256\nnext i\n",
-                        m, size, size, m, m);
-            recordOf("get memblock size");
-        } else if (hostStep == "@memblock-sum") {
-            std::printf("s$ = \"none\"\nif memblock exist(%s)\nsum = 0\n"
-                        "for i = 0 to get memblock size(%s) - 1\n"
-                        "sum = sum + memblock byte(%s, i) * (i + 1)\nnext i\n"
-                        "s$ = str$(get memblock size(%s)) + \" \" + str$(sum)\nendif\n",
-                        m, m, m, m);
-            record("s$");
-        } else if (hostStep == "@script-mesh") {
-            std::printf("make memblock 29, %d\n", kTriangleMeshBytes);
-            for (int word = 0; word < kTriangleMeshBytes / 4; ++word) {
-                const uint32_t value = TriangleMeshWord(word);
-                float asFloat;
-                std::memcpy(&asFloat, &value, sizeof asFloat);
-                // Whole words as integers the script's literals can hold;
-                // the rest as the floats they are.
-                if (TriangleMeshWordIsInteger(word))
-                    std::printf("write memblock dword 29, %d, %u\n", word * 4, value);
-                else
-                    std::printf("write memblock float 29, %d, %g\n", word * 4,
-                                static_cast<double>(asFloat));
-            }
-            std::printf("make mesh from memblock %s, 29\ndelete memblock 29\n", m);
-            recordOf("mesh exist");
-        } else if (hostStep == "@mesh-exists") {
-            recordOf("mesh exist");
-        } else if (hostStep == "@image") {
-            std::printf("load image \"%s\", %s\n", step.arguments.at(1).c_str(), m);
-            recordOf("image exist");
-        } else if (hostStep == "@object") {
-            std::string answer;
-            for (const char* query :
-                 {"position x", "position y", "position z", "angle x", "angle y", "angle z"})
-                answer += std::string(answer.empty() ? "" : " + \" \" + ") + "str$(object " +
-                          query + "(" + m + "))";
-            record(answer);
-        } else if (hostStep == "@exists") {
-            recordOf("object exist");
-        } else if (hostStep == "@delete-object" || hostStep == "@make-object") {
-            if (hostStep == "@delete-object")
-                std::printf("delete object %s\n", m);
-            else
-                std::printf("make object %s, %s, 0\n", m, step.arguments.at(1).c_str());
-            recordOf("object exist");
-        } else if (hostStep == "@limb-exists") {
-            record("str$(limb exist(" + std::string(m) + ", " + step.arguments.at(1) + "))");
-        } else if (hostStep == "@image-exists") {
-            recordOf("image exist");
-        } else if (!step.command) {
-            throw std::runtime_error("unknown host step " + hostStep);
-        } else {
+        const auto recorded = kRecorded.find(hostStep);
+        if (step.command) {
             // Each read on a line of its own: the answer is taken before the
             // error state is asked about.
             if (step.command->result == 'S')
@@ -267,26 +227,146 @@ void WriteProgram(const std::vector<Step>& steps, const std::string& answers) {
                 std::printf("%s\nr$ = \"-\"\n", step.text.c_str());
             std::printf("e = KEP ERROR()\nt$ = KEP ERROR TEXT()\n");
             record("r$ + \" | \" + str$(e) + \" | \" + t$");
+        } else if (hostStep == "@memblock") {
+            std::printf("open to read 2, \"%s\" : make memblock from file %s, 2 : close file 2\n",
+                        step.arguments.at(1).c_str(), m);
+        } else if (hostStep == "@script-memblock") {
+            const char* size = step.arguments.at(1).c_str();
+            std::printf("make memblock %s, %s\nfor i = 0 to %s - 1\n"
+                        "write memblock byte %s, i, (i * 7 + %s) mod 256\nnext i\n",
+                        m, size, size, m, m);
+        } else if (hostStep == "@memblock-sum") {
+            std::printf("s$ = \"none\"\nif memblock exist(%s)\nsum = 0\n"
+                        "for i = 0 to get memblock size(%s) - 1\n"
+                        "sum = sum + memblock byte(%s, i) * (i + 1)\nnext i\n"
+                        "s$ = str$(get memblock size(%s)) + \" \" + str$(sum)\nendif\n",
+                        m, m, m, m);
+            record("s$");
+        } else if (hostStep == "@script-mesh") {
+            std::printf("make memblock 29, %d\n", kTriangleMeshBytes);
+            // Whole words as integers the script's literals can hold; the rest
+            // as the floats they are.
+            for (int word = 0; word < kTriangleMeshBytes / 4; ++word) {
+                const uint32_t value = TriangleMeshWord(word);
+                if (word < 3 || (word - 3) % 9 == 6)
+                    std::printf("write memblock dword 29, %d, %u\n", word * 4, value);
+                else
+                    std::printf("write memblock float 29, %d, %g\n", word * 4,
+                                static_cast<double>(Bits<float>(value)));
+            }
+            std::printf("make mesh from memblock %s, 29\ndelete memblock 29\n", m);
+        } else if (hostStep == "@image") {
+            std::printf("load image \"%s\", %s\n", step.arguments.at(1).c_str(), m);
+        } else if (hostStep == "@object") {
+            std::string answer;
+            for (const char* query :
+                 {"position x", "position y", "position z", "angle x", "angle y", "angle z"})
+                answer += std::string(answer.empty() ? "" : " + \" \" + ") + "str$(object " +
+                          query + "(" + m + "))";
+            record(answer);
+        } else if (hostStep == "@delete-object") {
+            std::printf("delete object %s\n", m);
+        } else if (hostStep == "@make-object") {
+            std::printf("make object %s, %s, 0\n", m, step.arguments.at(1).c_str());
+        } else if (hostStep == "@limb-exists") {
+            record("str$(limb exist(" + std::string(m) + ", " + step.arguments.at(1) + "))");
+        } else if (recorded == kRecorded.end()) {
+            throw std::runtime_error("no script can take the step " + hostStep);
         }
+        if (recorded != kRecorded.end())
+            record("str$(" + std::string(recorded->second.script) + "(" + m + "))");
     }
     std::printf("close file 1\nend\n");
 }
 
 // ---- The same list against the stand-in host ---------------------------------
 
-uint32_t FloatWord(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
+// Every argument and result of the plug-in's commands and the host's functions
+// is one 32-bit word (integers, floats, pointers; these are 32-bit programs),
+// passed and returned by the C calling convention. Like the host, the caller
+// makes each function's pointer type itself, so the sanitizer's check of
+// function types is off here.
+#define HOST_CDECL __attribute__((cdecl))
+#if defined(__clang__)
+#define KEP_HOST_STYLE_CALL __attribute__((no_sanitize("function")))
+#else
+#define KEP_HOST_STYLE_CALL
+#endif
+
+using Words = std::vector<uint32_t>;
+
+uint32_t Word(const void* pointer) {
+    return uint32_t(reinterpret_cast<uintptr_t>(pointer));
 }
+template <class T> T* Pointer(uint32_t word) {
+    return reinterpret_cast<T*>(static_cast<uintptr_t>(word));
+}
+
+KEP_HOST_STYLE_CALL uint32_t CallWords(void* function, const Words& a) {
+    using W = uint32_t;
+    switch (a.size()) {
+    case 0:
+        return reinterpret_cast<W(HOST_CDECL*)()>(function)();
+    case 1:
+        return reinterpret_cast<W(HOST_CDECL*)(W)>(function)(a[0]);
+    case 2:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W)>(function)(a[0], a[1]);
+    case 3:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W)>(function)(a[0], a[1], a[2]);
+    case 4:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]);
+    default:
+        return reinterpret_cast<W(HOST_CDECL*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3],
+                                                                         a[4]);
+    }
+}
+
+// The host's core module and the plug-in beside it, started as the host starts
+// them: the global structure fetched, Constructor called, and the core pointer
+// handed to a plug-in that asks for it.
+class HostProcess {
+  public:
+    HostProcess(const std::string& plugin, const std::string& hostDirectory) {
+        void* core = outside::LoadHostCore(hostDirectory);
+        if (void* getGlobPtr = outside::HostFunction(core, "?GetGlobPtr@@YAKXZ"))
+            m_global = Pointer<uint32_t>(CallWords(getGlobPtr, {}));
+        if (!m_global) throw std::runtime_error("no host core module in " + hostDirectory);
+        m_plugin = outside::LoadPlugin(plugin);
+        if (!m_plugin) throw std::runtime_error("cannot load the plug-in " + plugin);
+        Plugin("Constructor");
+        if (void* receive = outside::PluginExport(m_plugin, "ReceiveCoreDataPtr"))
+            CallWords(receive, {Word(m_global)});
+    }
+    uint32_t Plugin(const std::string& name, const Words& args = {}) const {
+        void* function = outside::PluginExport(m_plugin, name.c_str());
+        if (!function) throw std::runtime_error("the plug-in has no " + name);
+        return CallWords(function, args);
+    }
+    // A function of the module in word 16 (images), 21 (memblocks) or 25 (objects).
+    uint32_t Host(int word, const char* lookupName, const Words& args) const {
+        void* function = outside::HostFunction(Pointer<void>(m_global[word]), lookupName);
+        if (!function) throw std::runtime_error(std::string("the host has no ") + lookupName);
+        return CallWords(function, args);
+    }
+    // A string result, copied, then freed through the host's allocator (word 0).
+    std::string Take(uint32_t text) const {
+        const char* chars = Pointer<const char>(text);
+        const std::string copy = chars ? chars : "";
+        using Allocator = void(HOST_CDECL*)(uint32_t*, uint32_t);
+        if (text) reinterpret_cast<Allocator>(static_cast<uintptr_t>(m_global[0]))(&text, 0);
+        return copy;
+    }
+
+  private:
+    uint32_t* m_global = nullptr;
+    void* m_plugin = nullptr;
+};
 
 // A float as the host's str$() prints it: twelve significant digits, and a
 // three-digit exponent as its C library writes one.
 std::string HostFloat(uint32_t bits) {
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
     char text[64];
-    std::snprintf(text, sizeof text, "%.12g", static_cast<double>(value));
+    std::snprintf(text, sizeof text, "%.12g", static_cast<double>(Bits<float>(bits)));
     std::string out = text;
     const std::size_t e = out.find('e');
     if (e != std::string::npos && out.size() - e == 4) out.insert(e + 2, "0");
@@ -294,52 +374,63 @@ std::string HostFloat(uint32_t bits) {
 }
 
 std::string RunHostStep(const HostProcess& host, const Step& step) {
-    const uint32_t number = std::stoul(step.arguments.at(0));
+    const std::vector<std::string>& a = step.arguments;
+    if (step.hostStep == "@call") {
+        char buffer[256] = "";
+        std::vector<std::string> texts = a; // the arguments point into it
+        Words args;
+        for (std::size_t i = 1; i < texts.size(); ++i) {
+            std::string& text = texts[i];
+            if (text == "@")
+                args.push_back(Word(buffer));
+            else if (text[0] == '"')
+                args.push_back(Word((text = text.substr(1, text.size() - 2)).c_str()));
+            else
+                args.push_back(uint32_t(std::stoll(text)));
+        }
+        const int32_t result = int32_t(host.Plugin(a.at(0), args));
+        return std::to_string(result) + (*buffer ? " " : "") + buffer;
+    }
+    if (step.hostStep == "@destructor") {
+        host.Plugin("Destructor");
+        return "-";
+    }
+    const uint32_t number = std::stoul(a.at(0));
     auto memblock = [&](const char* lookupName) { return host.Host(21, lookupName, {number}); };
-    auto size = [&] { return int32_t(memblock("?GetMemblockSize@@YAHH@Z")); };
-    auto bytesAt = [](uint32_t address) { return reinterpret_cast<uint8_t*>(uintptr_t(address)); };
     if (step.hostStep == "@memblock" || step.hostStep == "@script-memblock") {
         std::vector<uint8_t> bytes;
         if (step.hostStep == "@memblock") {
-            std::ifstream file(step.arguments.at(1), std::ios::binary);
+            std::ifstream file(a.at(1), std::ios::binary);
             bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
         } else {
-            bytes.resize(std::stoul(step.arguments.at(1)));
+            bytes.resize(std::stoul(a.at(1)));
             for (std::size_t i = 0; i < bytes.size(); ++i)
                 bytes[i] = static_cast<uint8_t>((i * 7 + number) % 256);
         }
         host.Host(21, "?MakeMemblock@@YAXHH@Z", {number, uint32_t(bytes.size())});
-        if (uint8_t* into = bytesAt(memblock("?GetMemblockPtr@@YAKH@Z")))
+        if (uint8_t* into = Pointer<uint8_t>(memblock("?GetMemblockPtr@@YAKH@Z")))
             std::copy(bytes.begin(), bytes.end(), into);
-        return std::to_string(size());
-    }
-    if (step.hostStep == "@memblock-sum") {
+    } else if (step.hostStep == "@memblock-sum") {
         if (!memblock("?MemblockExist@@YAHH@Z")) return "none";
-        const uint8_t* bytes = bytesAt(memblock("?GetMemblockPtr@@YAKH@Z"));
+        const uint8_t* bytes = Pointer<uint8_t>(memblock("?GetMemblockPtr@@YAKH@Z"));
+        const int32_t size = int32_t(memblock(kMemblockSize.lookupName));
         int32_t sum = 0;
-        for (int i = 0, end = size(); bytes && i < end; ++i)
+        for (int i = 0; bytes && i < size; ++i)
             sum += bytes[i] * (i + 1);
-        return std::to_string(size()) + " " + std::to_string(sum);
-    }
-    if (step.hostStep == "@script-mesh") {
+        return std::to_string(size) + " " + std::to_string(sum);
+    } else if (step.hostStep == "@script-mesh") {
         host.Host(21, "?MakeMemblock@@YAXHH@Z", {29u, uint32_t(kTriangleMeshBytes)});
-        uint8_t* bytes = bytesAt(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {29u}));
+        uint8_t* bytes = Pointer<uint8_t>(host.Host(21, "?GetMemblockPtr@@YAKH@Z", {29u}));
         for (int word = 0; bytes && word < kTriangleMeshBytes / 4; ++word) {
             const uint32_t value = TriangleMeshWord(word);
             std::memcpy(bytes + 4 * word, &value, 4);
         }
         host.Host(21, "?CreateMeshFromMemblock@@YAXHH@Z", {number, 29u});
         host.Host(21, "?DeleteMemblock@@YAXH@Z", {29u});
-    }
-    if (step.hostStep == "@script-mesh" || step.hostStep == "@mesh-exists")
-        return std::to_string(int32_t(host.Host(25, "?GetMeshExist@@YAHH@Z", {number})));
-    if (step.hostStep == "@image") {
-        std::string file = step.arguments.at(1);
-        host.Host(16, "?LoadEx@@YAXPADH@Z",
-                  {uint32_t(reinterpret_cast<uintptr_t>(&file[0])), number});
-        return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {number})));
-    }
-    if (step.hostStep == "@object") {
+    } else if (step.hostStep == "@image") {
+        std::string file = a.at(1);
+        host.Host(16, "?LoadEx@@YAXPADH@Z", {Word(file.c_str()), number});
+    } else if (step.hostStep == "@object") {
         std::string out;
         for (const std::string what : {"Position", "Rotation"})
             for (const char* axis : {"X", "Y", "Z"}) {
@@ -347,21 +438,18 @@ std::string RunHostStep(const HostProcess& host, const Step& step) {
                 out += (out.empty() ? "" : " ") + HostFloat(host.Host(25, name.c_str(), {number}));
             }
         return out;
-    }
-    if (step.hostStep == "@delete-object") host.Host(25, "?DeleteEx@@YAXH@Z", {number});
-    if (step.hostStep == "@make-object")
-        host.Host(25, "?MakeObject@@YAXHHH@Z",
-                  {number, uint32_t(std::stoul(step.arguments.at(1))), 0u});
-    if (step.hostStep == "@limb-exists") {
-        const uint32_t limb = std::stoul(step.arguments.at(1));
+    } else if (step.hostStep == "@delete-object") {
+        host.Host(25, "?DeleteEx@@YAXH@Z", {number});
+    } else if (step.hostStep == "@make-object") {
+        host.Host(25, "?MakeObject@@YAXHHH@Z", {number, uint32_t(std::stoul(a.at(1))), 0u});
+    } else if (step.hostStep == "@limb-exists") {
+        const uint32_t limb = std::stoul(a.at(1));
         return std::to_string(int32_t(host.Host(25, "?GetLimbExist@@YAHHH@Z", {number, limb})));
     }
-    if (step.hostStep == "@exists" || step.hostStep == "@delete-object" ||
-        step.hostStep == "@make-object")
-        return std::to_string(int32_t(host.Host(25, "?GetExist@@YAHH@Z", {number})));
-    if (step.hostStep == "@image-exists")
-        return std::to_string(int32_t(host.Host(16, "?GetExistEx@@YAHH@Z", {number})));
-    throw std::runtime_error("unknown host step " + step.hostStep);
+    const auto recorded = kRecorded.find(step.hostStep);
+    if (recorded == kRecorded.end()) throw std::runtime_error("unknown host step " + step.hostStep);
+    const Query& query = recorded->second;
+    return std::to_string(int32_t(host.Host(query.word, query.lookupName, {number})));
 }
 
 std::string RunCommand(const HostProcess& host, const Step& step) {
@@ -372,44 +460,55 @@ std::string RunCommand(const HostProcess& host, const Step& step) {
     if (command.result == 'S') args.push_back(0); // no previous string
     for (std::size_t i = 0; i < step.arguments.size(); ++i) {
         const std::string& a = step.arguments[i];
-        switch (command.arguments[i]) {
-        case 'S':
-            texts.push_back(a.substr(1, a.size() - 2));
-            args.push_back(uint32_t(reinterpret_cast<uintptr_t>(texts.back().c_str())));
-            break;
-        case 'F':
-            args.push_back(FloatWord(std::stof(a)));
-            break;
-        default:
+        if (command.arguments[i] == 'S')
+            args.push_back(Word(texts.emplace_back(a.substr(1, a.size() - 2)).c_str()));
+        else if (command.arguments[i] == 'F')
+            args.push_back(Bits<uint32_t>(std::stof(a)));
+        else
             args.push_back(uint32_t(std::stoll(a)));
-        }
     }
     const uint32_t result = host.Plugin(command.exportName, args);
-    switch (command.result) {
-    case 'S':
-        return host.Take(result);
-    case 'F':
-        return HostFloat(result);
-    case 0:
-        return "-";
-    default:
-        return std::to_string(int32_t(result));
-    }
+    if (command.result == 'S') return host.Take(result);
+    if (command.result == 'F') return HostFloat(result);
+    return command.result ? std::to_string(int32_t(result)) : "-";
 }
 
-int Run(const std::vector<Step>& steps, const std::string& plugin, const std::string& hostDir) {
+// The process the step @without-host starts: the plug-in loaded where no core
+// module can be found, and one command called, which must end the process
+// before it returns.
+int ChildWithoutHost(const char* plugin, const char* capture) {
+    if (!std::freopen(capture, "w", stderr)) return 2;
+    void* module = outside::LoadPlugin(plugin);
+    void* version = outside::PluginExport(module, "KEP_Version");
+    if (!version) return 2;
+    outside::CaptureMessageBoxes(module);
+    CallWords(version, {0});
+    return 3;
+}
+
+std::string RunWithoutHost(const std::string& self, const std::string& plugin) {
+    const int code = outside::RunWithoutHost(self, {"without-host", plugin, "told.txt"});
+    std::ifstream file("told.txt", std::ios::binary);
+    const std::string told{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const std::string message = "DBProCore.dll: This library is required by this program";
+    int times = 0;
+    for (std::size_t at = told.find(message); at != std::string::npos;
+         at = told.find(message, at + 1))
+        ++times;
+    return "exit " + std::to_string(code) + ", told " + std::to_string(times);
+}
+
+int Run(const std::vector<Step>& steps, const std::string& plugin, const std::string& hostDir,
+        const std::string& self) {
     const HostProcess host(plugin, hostDir);
     int wrong = 0;
     for (const Step& step : steps) {
-        std::string answer;
-        if (step.command) {
-            answer = RunCommand(host, step);
-            const int32_t error = int32_t(host.Plugin("KEP_GetLastError", {}));
-            answer += " | " + std::to_string(error) + " | " +
+        std::string answer = step.command                       ? RunCommand(host, step)
+                             : step.hostStep == "@without-host" ? RunWithoutHost(self, plugin)
+                                                                : RunHostStep(host, step);
+        if (step.command || step.hostStep == "@call")
+            answer += " | " + std::to_string(int32_t(host.Plugin("KEP_GetLastError"))) + " | " +
                       host.Take(host.Plugin("KEP_GetLastErrorText", {0}));
-        } else {
-            answer = RunHostStep(host, step);
-        }
         std::printf("%d %s\n", step.line, answer.c_str());
         if (!step.expected.empty() && TrimEnd(answer) != step.expected) {
             ++wrong;
@@ -480,15 +579,17 @@ void MakeFiles(const std::filesystem::path& folder, const std::filesystem::path&
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
     try {
-        const std::vector<Command> table = CommandTable();
-        if (argc == 4 && std::strcmp(argv[1], "dba") == 0) {
-            WriteProgram(ReadSequence(argv[2], table), argv[3]);
+        if (argc == 4 && mode == "dba") {
+            WriteProgram(ReadSequence(argv[2], CommandTable()), argv[3]);
             return 0;
         }
-        if (argc == 5 && std::strcmp(argv[1], "run") == 0)
-            return Run(ReadSequence(argv[2], table), argv[3], argv[4]);
-        if (argc == 4 && std::strcmp(argv[1], "files") == 0) {
+        if (argc == 5 && mode == "run")
+            return Run(ReadSequence(argv[2], CommandTable()), argv[3], argv[4],
+                       std::filesystem::absolute(argv[0]).string());
+        if (argc == 4 && mode == "without-host") return ChildWithoutHost(argv[2], argv[3]);
+        if (argc == 4 && mode == "files") {
             MakeFiles(argv[2], argv[3]);
             return 0;
         }
