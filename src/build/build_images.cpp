@@ -105,15 +105,15 @@ void KEP_BuildImages(KEP_Map& map, KEP_NumberSearches& searches, const KEP_Build
         if (image != 0) LoadImageFile(path, image);
         KeepImage(texture->build, image, "KEP_AddTexture");
     }
-    if (!options.applyAmbient) return;
     // The ambient pass: every lightmap image is made again, brightened, under
-    // its own number.
-    for (int32_t i = 0; i < map.lightmaps.Count(); ++i) {
-        KEP_Lightmap* lightmap = map.lightmaps.At(i);
-        if (lightmap->build.image <= 0) continue;
-        Brighten(lightmap->pixels.Bytes(), int64_t{lightmap->width} * lightmap->height,
-                 options.ambientColour);
-        KEP_DeleteHostImage(searches, lightmap->build.image);
-        MakeLightmapImage(searches, *lightmap, lightmap->build.image);
+    // its own number. The pixels are not needed after it.
+    for (KEP_Lightmap* lightmap : map.lightmaps) {
+        if (options.applyAmbient && lightmap->build.image > 0) {
+            Brighten(lightmap->pixels.Bytes(), int64_t{lightmap->width} * lightmap->height,
+                     options.ambientColour);
+            KEP_DeleteHostImage(searches, lightmap->build.image);
+            MakeLightmapImage(searches, *lightmap, lightmap->build.image);
+        }
+        lightmap->pixels.Release();
     }
 }
