@@ -17,6 +17,10 @@ export WINEDEBUG=-all                     # Wine's own diagnostics stay out of t
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no offers to install Mono or Gecko
 unset DISPLAY WAYLAND_DISPLAY             # nothing here opens a window
 mkdir -p "$WINEPREFIX"
+# A fresh or outdated prefix is set up once here: Wine tells of it on the
+# first program's output, which would spoil that program's comparison.
+wineboot -u >/dev/null 2>&1 || true
+wineserver -w
 echo "kep.exe and dist/windows/KEPImport.dll under $(wine --version)"
 status=0
 
