@@ -10,8 +10,15 @@
 // load time over that of the same shape at 1x; the plug-in's peak heap during
 // the load per map byte; and what the plug-in still holds after the load, as a
 // share of the map's size.
+//
+// Each row is measured in a child process of its own, started from the same
+// state: what earlier rows left in the C allocator (its heap's layout and the
+// thresholds it adapts as large blocks come and go) would otherwise decide
+// whether a row's large blocks are new pages or reused ones, which moved a
+// row's time by a third between two builds with the same allocations.
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,7 +60,82 @@ struct Result {
     double floor = 0;
     int64_t peak = 0;
     int64_t kept = 0;
+    bool written = false; // the map file could be written
+    bool loaded = false;  // every load succeeded
 };
+
+struct Plugin {
+    int32_t (*load)(const char*, int32_t);
+    void (*clear)();
+    char* (*errorText)(char*);
+};
+
+Result MeasureRow(const Plugin& plugin, const kepbench::Shape& shape, int scale, int runs,
+                  const std::string& path) {
+    Result result;
+    {
+        const kepw::Bytes bytes = kepw::Write(shape.make(scale));
+        result.bytes = bytes.size();
+        if (!kepw::WriteFile(path, bytes)) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return result;
+        }
+    }
+    result.written = result.loaded = true;
+    result.floor = 1e30;
+    for (int r = 0; r < runs; ++r) {
+        bool ok = false;
+        const double start = Now();
+        volatile uint64_t sum = kepbench::ParseOnly(path, &ok);
+        (void)sum;
+        result.floor = std::min(result.floor, Now() - start);
+        if (!ok) std::fprintf(stderr, "the floor could not read %s\n", path.c_str());
+    }
+    result.load = 1e30;
+    for (int r = 0; r < runs; ++r) {
+        simhost::Reset();
+        const int64_t before = kepbench::PluginHeapNow();
+        kepbench::ResetPluginHeapPeak();
+        const double start = Now();
+        const int32_t loaded = plugin.load(path.c_str(), KEP_kLightmapsOn);
+        const double took = Now() - start;
+        if (!loaded) {
+            const char* text = plugin.errorText(nullptr);
+            std::fprintf(stderr, "%s %dx: LOAD KEP failed: %s\n", shape.name, scale,
+                         text ? text : "");
+            result.loaded = false;
+        }
+        result.load = std::min(result.load, took);
+        result.peak = std::max(result.peak, kepbench::PluginHeapPeak() - before);
+        result.kept = std::max(result.kept, kepbench::PluginHeapNow() - before);
+        plugin.clear();
+        simhost::Reset();
+    }
+    std::remove(path.c_str());
+    return result;
+}
+
+// MeasureRow in a child process; its result comes back through a pipe.
+Result MeasureRowApart(const Plugin& plugin, const kepbench::Shape& shape, int scale, int runs,
+                       const std::string& path) {
+    std::fflush(nullptr);
+    int ends[2];
+    if (pipe(ends) != 0) return Result{};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        const Result result = MeasureRow(plugin, shape, scale, runs, path);
+        const bool sent = write(ends[1], &result, sizeof result) == sizeof result;
+        std::fflush(nullptr);
+        _exit(sent ? 0 : 1);
+    }
+    close(ends[1]);
+    Result result;
+    if (child < 0 || read(ends[0], &result, sizeof result) != sizeof result) result = Result{};
+    close(ends[0]);
+    if (child > 0) waitpid(child, nullptr, 0);
+    return result;
+}
 
 } // namespace
 
@@ -64,8 +146,8 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const std::string only = argc > 3 ? argv[3] : "";
-    void* plugin = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!plugin) {
+    void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
         std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
         return 1;
     }
@@ -73,10 +155,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot find the plug-in's image in memory\n");
         return 1;
     }
-    auto load = Export<int32_t (*)(const char*, int32_t)>(plugin, "KEP_Load");
-    auto clear = Export<void (*)()>(plugin, "KEP_Clear");
-    auto errorText = Export<char* (*)(char*)>(plugin, "KEP_GetLastErrorText");
-    Export<void (*)()>(plugin, "Constructor")();
+    const Plugin plugin{Export<int32_t (*)(const char*, int32_t)>(library, "KEP_Load"),
+                        Export<void (*)()>(library, "KEP_Clear"),
+                        Export<char* (*)(char*)>(library, "KEP_GetLastErrorText")};
+    Export<void (*)()>(library, "Constructor")();
 
     char dirPattern[] = "/tmp/kep_bench_XXXXXX";
     if (!mkdtemp(dirPattern)) {
@@ -95,45 +177,9 @@ int main(int argc, char** argv) {
         if (std::string(shape.name).compare(0, only.size(), only) != 0) continue;
         double firstLoad = 0;
         for (const int scale : kScales) {
-            const std::string path = dir + "/map.kep";
-            Result result;
-            {
-                const kepw::Bytes bytes = kepw::Write(shape.make(scale));
-                result.bytes = bytes.size();
-                if (!kepw::WriteFile(path, bytes)) {
-                    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-                    return 1;
-                }
-            }
-            result.floor = 1e30;
-            for (int r = 0; r < runs; ++r) {
-                bool ok = false;
-                const double start = Now();
-                volatile uint64_t sum = kepbench::ParseOnly(path, &ok);
-                (void)sum;
-                result.floor = std::min(result.floor, Now() - start);
-                if (!ok) std::fprintf(stderr, "the floor could not read %s\n", path.c_str());
-            }
-            result.load = 1e30;
-            for (int r = 0; r < runs; ++r) {
-                simhost::Reset();
-                const int64_t before = kepbench::PluginHeapNow();
-                kepbench::ResetPluginHeapPeak();
-                const double start = Now();
-                const int32_t loaded = load(path.c_str(), KEP_kLightmapsOn);
-                const double took = Now() - start;
-                if (!loaded) {
-                    const char* text = errorText(nullptr);
-                    std::fprintf(stderr, "%s %dx: LOAD KEP failed: %s\n", shape.name, scale,
-                                 text ? text : "");
-                    allLoaded = false;
-                }
-                result.load = std::min(result.load, took);
-                result.peak = std::max(result.peak, kepbench::PluginHeapPeak() - before);
-                result.kept = std::max(result.kept, kepbench::PluginHeapNow() - before);
-                clear();
-                simhost::Reset();
-            }
+            const Result result = MeasureRowApart(plugin, shape, scale, runs, dir + "/map.kep");
+            if (!result.loaded) allLoaded = false;
+            if (!result.written) continue;
             if (scale == 1) firstLoad = result.load;
             std::printf("%-16s %4dx %12llu %9.3f %9.3f %10.1f %10.1f %11.2f %10.2f\n", shape.name,
                         scale, static_cast<unsigned long long>(result.bytes), result.load,
@@ -142,7 +188,6 @@ int main(int argc, char** argv) {
                         100.0 * static_cast<double>(result.kept) /
                             static_cast<double>(result.bytes));
             std::fflush(stdout);
-            std::remove(path.c_str());
         }
     }
     for (const char* texture : kepbench::kTextureNames)
