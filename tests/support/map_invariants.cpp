@@ -1,4 +1,4 @@
-#include "map_invariants.h"
+#include "load_helpers.h"
 
 #include <gtest/gtest.h>
 

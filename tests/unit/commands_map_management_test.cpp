@@ -7,15 +7,14 @@
 #include "core/memory.h"
 #include "host/CLibrary.h"
 #include "host/host_functions.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
-#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
 #include "simhost/scene.h"
 
 namespace {
 
-using namespace scene_test;
 using MapManagementTest = SceneTest;
 
 // The script deletes an object and an image of the map: the commands pass

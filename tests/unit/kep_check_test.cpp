@@ -9,7 +9,6 @@
 #include "kep_writer.h"
 #include "load_helpers.h"
 #include "map_check.h"
-#include "test_host.h"
 
 namespace {
 

@@ -13,14 +13,12 @@
 
 #include "core/CFile.h"
 #include "core/memory.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
-#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
 
 namespace {
-
-using namespace scene_test;
 
 kepw::Map SmallCompleteMap(int32_t version) {
     kepw::Map map;

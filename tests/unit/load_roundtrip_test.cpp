@@ -11,11 +11,9 @@
 
 #include "kep_session.h"
 #include "load_helpers.h"
-#include "map_invariants.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
-#include "test_host.h"
 
 namespace {
 

@@ -14,13 +14,12 @@
 #include "bench/bench_maps.h"
 #include "build/normal_smoothing.h"
 #include "kep_session.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
-#include "scene_helpers.h"
 
 namespace {
 
-using namespace scene_test;
 using Mesh = std::vector<simhost::MeshVertex>;
 
 // The vertices as a mesh memblock holds them: position, normal, then

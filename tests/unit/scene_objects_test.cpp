@@ -1,5 +1,5 @@
-// Object assembly: object numbers, the calls each surface costs, the group
-// records, texture stages, and the pass over the host's records.
+// Object assembly: object and memblock numbers, the calls each surface costs,
+// the group records, texture stages, and the pass over the host's records.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,14 +9,12 @@
 #include "build/host_records.h"
 #include "build/kep_build.h"
 #include "host/host_functions.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
 #include "plugin/plugin_state.h"
-#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
 
 namespace {
-
-using namespace scene_test;
 
 class ObjectAssemblyTest : public SceneTest {
     void SetUp() override {
@@ -130,16 +128,34 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     }
 }
 
-// The surface that already made memblock 30 and mesh 1 leaves neither.
-TEST_F(ObjectAssemblyTest, ALoadThatFindsNoObjectNumberLeftFailsWithoutLeavingScratch) {
+// A load that finds no free object number, or no memblock number for its
+// scratch, fails saying so; the surface that already made memblock 30 and
+// mesh 1 leaves neither. Only a lightmap's pixels need a memblock past 30.
+TEST_F(ObjectAssemblyTest, ALoadThatFindsNoNumberLeftFailsSayingSoWithoutLeavingScratch) {
     kepw::Map map;
-    map.meshes = {MeshOf(0, {OneTriangle("t.bmp", 0)})};
+    map.lightmaps = {kepw::PatternLightmap(2, 2, 1)};
+    map.meshes = {MeshOf(0, {OneTriangle("a.bmp", 0), OneTriangle("a.bmp", 1)})};
     KEP_InitialObject(simhost::kLastObjectNumber);
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    EXPECT_EQ(GroupRecord(0), std::to_string(simhost::kLastObjectNumber) + " 1 0");
+    EXPECT_EQ(GroupRecord(0), std::to_string(simhost::kLastObjectNumber) + " 1 1");
     ASSERT_EQ(Load(map, 0), 0);
     EXPECT_EQ(LastErrorText(), "Insufficient memory");
     EXPECT_FALSE(ScratchLeft());
+
+    kepsession::Restart();
+    for (int number = 31; number <= simhost::kLastMemblockNumber; ++number)
+        host::memblock::MakeMemblock(number, 10); // the script's
+    EXPECT_EQ(Load(map, 2), 0);
+    EXPECT_EQ(LastErrorText(), "No free memblock number");
+    KEP_Clear();
+    map.lightmaps.clear();
+    ASSERT_EQ(Load(map, 0), 1) << LastErrorText(); // memblock 30 is still free
+    KEP_Clear();
+    host::memblock::MakeMemblock(30, 10);
+    EXPECT_EQ(Load(map, 0), 0);
+    EXPECT_EQ(LastErrorText(), "No free memblock number");
+    EXPECT_TRUE(simhost::ObjectNumbers().empty());
+    EXPECT_EQ(simhost::MemblockNumbers().size(), 229u); // the script's and the map's
 }
 
 TEST_F(ObjectAssemblyTest, SurfacesBecomeAnObjectAndLimbsAndAChildGroupAddsItsLimbsToIt) {
