@@ -84,16 +84,6 @@ TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrentOrTheHostGo
     EXPECT_TRUE(NoLeaksSoFar());
 }
 
-TEST_F(MapManagementTest, MapOffsetIsStoredBitForBitUntilTheConstructorZeroesIt) {
-    KEP_InitialObject(INT32_MIN);
-    const float offset[3] = {-0.0f, 1.0e-40f, -3.25f}, zero[3] = {};
-    KEP_MapOffset(offset[0], offset[1], offset[2]);
-    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, offset, sizeof offset), 0);
-    Constructor(); // zeroes the map offset and nothing else
-    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, zero, sizeof zero), 0);
-    EXPECT_EQ(g_plugin.settings.initialObject, INT32_MIN);
-}
-
 TEST_F(MapManagementTest, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) {
     EXPECT_EQ(KEP_Load("/nonexistent-kep-dir/missing.kep", 0), 0);
     const std::string failure = LastErrorText();
