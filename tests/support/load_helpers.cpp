@@ -1,7 +1,5 @@
 #include "load_helpers.h"
 
-#include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,8 +7,6 @@
 
 #include "build/kep_build.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/scene.h"
-#include "simhost/simhost.h"
 
 #ifndef __has_feature
 #define __has_feature(feature) 0

@@ -1,17 +1,12 @@
 #include "load_helpers.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
 
-#include "map/kep_model.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/scene.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 // process, in the module whose handle stands in its word of the host's global
 // structure, and called with the caller's arguments bit for bit (tests that watch
 // lookups run in a fresh process). And the plug-in's own exports.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,8 +16,6 @@
 #include "host/host_functions.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "simhost/scene.h"
-#include "simhost/simhost.h"
 
 namespace {
 

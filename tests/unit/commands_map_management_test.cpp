@@ -9,9 +9,7 @@
 #include "host/host_functions.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/scene.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // What each way a load can fail reports and leaves behind, hostile maps included:
 // result 0 with a message (or a clean build), no crash, nothing left after clearing.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <climits>
 #include <functional>
@@ -15,7 +13,6 @@
 #include "core/memory.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 
 namespace {

@@ -1,7 +1,5 @@
 // A map with every kind of record through both loading commands in both versions,
 // compared field by field with what was written.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <climits>
 #include <string>
@@ -9,10 +7,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "kep_session.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 
 namespace {

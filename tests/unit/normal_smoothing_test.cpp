@@ -1,7 +1,5 @@
 // Normal smoothing: the plug-in's own, in linear time, against the host's own way
 // (the stand-in's), bit for bit, on generated meshes and on every built surface.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,10 +11,8 @@
 
 #include "bench/bench_maps.h"
 #include "build/normal_smoothing.h"
-#include "kep_session.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
 // Object assembly: object and memblock numbers, the calls each surface costs,
 // the group records, where each corner lands, texture stages, and the pass over
 // the host's records.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +11,6 @@
 #include "host/host_functions.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 
 namespace {

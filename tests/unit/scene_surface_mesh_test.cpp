@@ -1,17 +1,13 @@
 // What the host is handed through mesh memblocks: each surface, whether filled
 // through the memblock's address or value by value.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 
 #include "build/kep_build.h"
 #include "core/CError.h"
 #include "host/host_functions.h"
-#include "kep_session.h"
 #include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
 
 namespace {
