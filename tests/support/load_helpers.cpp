@@ -8,14 +8,6 @@
 #include "build/kep_build.h"
 #include "simhost/memblocks_images.h"
 
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
-#if __has_feature(address_sanitizer) || defined(__SANITIZE_ADDRESS__)
-#define KEP_TEST_HAS_LSAN 1
-#include <sanitizer/lsan_interface.h>
-#endif
-
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
@@ -68,14 +60,6 @@ void ExpectNoRunTimeError() {
 
 void WriteImageFile(const std::string& path, uint32_t colour) {
     ASSERT_TRUE(simhost::WriteTestImageFile(path, 2, 2, std::vector<uint32_t>(4, colour))) << path;
-}
-
-bool NoLeaksSoFar() {
-#ifdef KEP_TEST_HAS_LSAN
-    return __lsan_do_recoverable_leak_check() == 0;
-#else
-    return true;
-#endif
 }
 
 int32_t SceneTest::Load(const kepw::Map& map, int32_t lightmapFlag) {

@@ -107,6 +107,3 @@ void ExpectLoadedMapsConsistent();
 // since the last check (a real host would have ended the script), then
 // forgets them.
 void ExpectNoRunTimeError();
-
-// False only when LeakSanitizer is in the build and finds a leak at this moment.
-bool NoLeaksSoFar();
