@@ -75,8 +75,9 @@ TEST_F(PluginTest, FloatsPassBitForBitBothWays) {
 }
 
 // The host's allocator fills a zero word and frees the string whose address is
-// in the word; one that leaves the word zero gives no string.
-TEST_F(PluginTest, HostStringsComeFromTheHostsAllocator) {
+// in the word; one that leaves the word zero gives no string. A text command
+// frees the previous text handed to it, even when it has none to give back.
+TEST_F(PluginTest, HostStringsComeFromTheHostsAllocatorAndFreeThePreviousOne) {
     static std::vector<std::pair<uint32_t, uint32_t>> calls; // the word handed in, the size
     static char block[64];
     const auto word = [](auto* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
@@ -86,12 +87,22 @@ TEST_F(PluginTest, HostStringsComeFromTheHostsAllocator) {
         calls.push_back({*at, size});
         *at = size == 0 ? 0u : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block));
     });
-    char* text = host::CreateHostString(44);
+    char* given = host::CreateHostString(44);
     host::DeleteHostString(nullptr); // nothing to give back
-    host::DeleteHostString(text);
+    host::DeleteHostString(given);
     allocator = standIn;
-    EXPECT_EQ(text, block);
+    EXPECT_EQ(given, block);
     EXPECT_EQ(calls, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 44}, {word(block), 0}}));
+    EXPECT_EQ(KEP_Load("/nonexistent-kep-dir/missing.kep", 0), 0);
+    const std::string failure = LastErrorText();
+    char* text = KEP_GetLastErrorText(KEP_GetLastErrorText(nullptr)); // asking changes nothing
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text, failure);
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
+    text = KEP_Version(text);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
+    EXPECT_EQ(KEP_GetLastErrorText(text), nullptr); // no error: null, the old one still freed
     simhost::SetStringAllocatorLeavesZero(true);
     EXPECT_EQ(host::CreateHostString(44), nullptr);
     EXPECT_EQ(KEP_Version(nullptr), nullptr);
