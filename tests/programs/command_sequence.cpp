@@ -122,7 +122,6 @@ std::vector<Step> ReadSequence(const std::string& path, const std::vector<Comman
     std::vector<Step> steps;
     std::string text;
     for (int line = 1; std::getline(in, text); ++line) {
-        if (!text.empty() && text.back() == '\r') text.pop_back();
         if (text.empty() || text[0] == '#') continue;
         Step step;
         step.line = line;
@@ -322,8 +321,7 @@ KEP_HOST_STYLE_CALL uint32_t CallWords(void* function, const Words& a) {
 }
 
 // The host's core module and the plug-in beside it, started as the host starts
-// them: the global structure fetched, Constructor called, and the core pointer
-// handed to a plug-in that asks for it.
+// them: the global structure fetched, then Constructor called.
 class HostProcess {
   public:
     HostProcess(const std::string& plugin, const std::string& hostDirectory) {
@@ -334,8 +332,6 @@ class HostProcess {
         m_plugin = outside::LoadPlugin(plugin);
         if (!m_plugin) throw std::runtime_error("cannot load the plug-in " + plugin);
         Plugin("Constructor");
-        if (void* receive = outside::PluginExport(m_plugin, "ReceiveCoreDataPtr"))
-            CallWords(receive, {Word(m_global)});
     }
     uint32_t Plugin(const std::string& name, const Words& args = {}) const {
         void* function = outside::PluginExport(m_plugin, name.c_str());
@@ -428,8 +424,7 @@ std::string RunHostStep(const HostProcess& host, const Step& step) {
         host.Host(21, "?CreateMeshFromMemblock@@YAXHH@Z", {number, 29u});
         host.Host(21, "?DeleteMemblock@@YAXH@Z", {29u});
     } else if (step.hostStep == "@image") {
-        std::string file = a.at(1);
-        host.Host(16, "?LoadEx@@YAXPADH@Z", {Word(file.c_str()), number});
+        host.Host(16, "?LoadEx@@YAXPADH@Z", {Word(a.at(1).c_str()), number});
     } else if (step.hostStep == "@object") {
         std::string out;
         for (const std::string what : {"Position", "Rotation"})
@@ -597,10 +592,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "command_sequence: %s\n", problem.what());
         return 1;
     }
-    std::fprintf(stderr,
-                 "usage: %s files <folder> <sample map directory>\n"
-                 "       %s dba <sequence> <answers file>\n"
-                 "       %s run <sequence> <plug-in> <host directory>\n",
-                 argv[0], argv[0], argv[0]);
+    std::fprintf(stderr, "usage: %s files|dba|run ... (see the top of command_sequence.cpp)\n",
+                 argv[0]);
     return 2;
 }

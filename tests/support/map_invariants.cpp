@@ -1,6 +1,4 @@
-#include "map_invariants.h"
-
-#include <gtest/gtest.h>
+#include "load_helpers.h"
 
 #include <map>
 #include <set>
@@ -8,10 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "map/kep_model.h"
-#include "plugin/plugin_state.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/scene.h"
 
 namespace {
 

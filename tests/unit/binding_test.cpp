@@ -2,7 +2,7 @@
 // process, in the module whose handle stands in its word of the host's global
 // structure, and called with the caller's arguments bit for bit (tests that watch
 // lookups run in a fresh process). And the plug-in's own exports.
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,15 +12,35 @@
 #include <vector>
 
 #include "core/bits_and_case.h"
-#include "frame_helpers.h"
 #include "host/CLibrary.h"
 #include "host/host_functions.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
-#include "simhost/scene.h"
-#include "simhost/simhost.h"
-#include "test_host.h"
 
 namespace {
+
+// Host functions are looked up once per process and the plug-in's state starts
+// from scratch only once, so some tests run in a freshly started copy of the test
+// program ("threadsafe" death tests re-execute it), which must pass its checks:
+// RunChildChecks runs `body` (gtest checks) and exits without the parent's gtest
+// or at-exit work, with code 1 if a check failed. The parent shows only the
+// child's stderr, so the failures are told there.
+template <class Body> [[noreturn]] void RunChildChecks(Body body) {
+    body();
+    const testing::TestResult& result =
+        *testing::UnitTest::GetInstance()->current_test_info()->result();
+    for (int i = 0; i < result.total_part_count(); ++i)
+        std::fprintf(stderr, "line %d: %s\n", result.GetTestPartResult(i).line_number(),
+                     result.GetTestPartResult(i).message());
+    std::fflush(nullptr);
+    _exit(result.Failed() ? 1 : 0);
+}
+
+#define EXPECT_IN_FRESH_PROCESS(body, stderrPattern)                                               \
+    do {                                                                                           \
+        GTEST_FLAG_SET(death_test_style, "threadsafe");                                            \
+        EXPECT_EXIT(RunChildChecks(body), ::testing::ExitedWithCode(0), stderrPattern);            \
+    } while (0)
 
 using Lines = std::vector<std::string>;
 
@@ -55,8 +75,9 @@ TEST_F(PluginTest, FloatsPassBitForBitBothWays) {
 }
 
 // The host's allocator fills a zero word and frees the string whose address is
-// in the word; one that leaves the word zero gives no string.
-TEST_F(PluginTest, HostStringsComeFromTheHostsAllocator) {
+// in the word; one that leaves the word zero gives no string. A text command
+// frees the previous text handed to it, even when it has none to give back.
+TEST_F(PluginTest, HostStringsComeFromTheHostsAllocatorAndFreeThePreviousOne) {
     static std::vector<std::pair<uint32_t, uint32_t>> calls; // the word handed in, the size
     static char block[64];
     const auto word = [](auto* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); };
@@ -66,12 +87,22 @@ TEST_F(PluginTest, HostStringsComeFromTheHostsAllocator) {
         calls.push_back({*at, size});
         *at = size == 0 ? 0u : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block));
     });
-    char* text = host::CreateHostString(44);
+    char* given = host::CreateHostString(44);
     host::DeleteHostString(nullptr); // nothing to give back
-    host::DeleteHostString(text);
+    host::DeleteHostString(given);
     allocator = standIn;
-    EXPECT_EQ(text, block);
+    EXPECT_EQ(given, block);
     EXPECT_EQ(calls, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 44}, {word(block), 0}}));
+    EXPECT_EQ(KEP_Load("/nonexistent-kep-dir/missing.kep", 0), 0);
+    const std::string failure = LastErrorText();
+    char* text = KEP_GetLastErrorText(KEP_GetLastErrorText(nullptr)); // asking changes nothing
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text, failure);
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
+    text = KEP_Version(text);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
+    EXPECT_EQ(KEP_GetLastErrorText(text), nullptr); // no error: null, the old one still freed
     simhost::SetStringAllocatorLeavesZero(true);
     EXPECT_EQ(host::CreateHostString(44), nullptr);
     EXPECT_EQ(KEP_Version(nullptr), nullptr);
@@ -110,6 +141,31 @@ TEST(PluginSharedObject, DefinesExactlyTheCommandTableNamesAsDynamicSymbols) {
         exported.insert(std::string(line, std::strcspn(line, " \n")));
     EXPECT_EQ(pclose(nm), 0);
     EXPECT_EQ(exported, std::multiset<std::string>(expected.begin(), expected.end()));
+}
+
+// A host without the silent loader gets the plain one, which ends the script on
+// a file it cannot read: the plug-in cannot prevent that on such a host.
+TEST_F(PluginTest, AHostWithoutTheSilentLoaderIsGivenThePlainOne) {
+    EXPECT_IN_FRESH_PROCESS(
+        [] {
+            simhost::HideFunction("?LoadEx@@YAXPADHHHH@Z");
+            TempDir dir;
+            WriteImageFile(dir.Place("good/a.bmp"));
+            EXPECT_TRUE(kepw::WriteFile(dir.Place("junk/a.bmp"), {'n', 'o'}));
+            kepw::Map map;
+            map.meshes = {MeshOf(0, {OneTriangle("a.bmp", 0)})};
+            simhost::SetCallLog(simhost::CallLog::kFull, {"LoadEx"});
+            for (const char* folder : {"good", "junk"})
+                kepw::WriteFile(dir.Place(std::string(folder) + "/level.kep"), kepw::Write(map));
+            EXPECT_TRUE(kepsession::LoadFile(dir.Place("good/level.kep"), 0));
+            EXPECT_TRUE(simhost::RunTimeErrors().empty());
+            EXPECT_FALSE(kepsession::LoadFile(dir.Place("junk/level.kep"), 0));
+            EXPECT_EQ(simhost::CallsNamed("LoadEx"),
+                      std::vector<std::string>{"LoadEx(" + dir.Place("junk/a.bmp") + ",1001)"});
+            ASSERT_EQ(simhost::RunTimeErrors().size(), 1u);
+            EXPECT_EQ(simhost::RunTimeErrors()[0].code, simhost::kImageLoadFailed);
+        },
+        "");
 }
 
 } // namespace

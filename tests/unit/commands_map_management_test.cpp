@@ -1,21 +1,16 @@
-// Map management (which map is current after each clear, each host object and
-// image reached once) and the settings and text commands.
-#include <cstring>
-#include <string>
+// Map management: each host object and image reached once, and the Destructor
+// clearing every map.
 #include <vector>
 
 #include "core/memory.h"
 #include "host/CLibrary.h"
 #include "host/host_functions.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
-#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
-#include "simhost/scene.h"
 
 namespace {
 
-using namespace scene_test;
 using MapManagementTest = SceneTest;
 
 // The script deletes an object and an image of the map: the commands pass
@@ -49,7 +44,6 @@ TEST_F(MapManagementTest, TextureMeshShowHideAndClearReachEachHostObjectAndImage
     EXPECT_EQ(simhost::ImageNumbers(), std::vector<int>{7});
     ExpectNoRunTimeError();
     EXPECT_EQ(KEP_GetCurrentMap(), -1);
-    EXPECT_TRUE(NoLeaksSoFar());
 }
 
 // A program that ends can have its modules unloaded by the host before the
@@ -82,31 +76,6 @@ TEST_F(MapManagementTest, DestructorClearsEveryMapEvenWithNoneCurrentOrTheHostGo
     global[kObjectModuleWord] = objectModule;
     EXPECT_EQ(g_plugin.maps.Count(), 0);
     EXPECT_EQ(simhost::Calls().size(), 0u);
-    EXPECT_TRUE(NoLeaksSoFar());
-}
-
-TEST_F(MapManagementTest, MapOffsetIsStoredBitForBitUntilTheConstructorZeroesIt) {
-    KEP_InitialObject(INT32_MIN);
-    const float offset[3] = {-0.0f, 1.0e-40f, -3.25f}, zero[3] = {};
-    KEP_MapOffset(offset[0], offset[1], offset[2]);
-    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, offset, sizeof offset), 0);
-    Constructor(); // zeroes the map offset and nothing else
-    EXPECT_EQ(std::memcmp(g_plugin.settings.mapOffset, zero, sizeof zero), 0);
-    EXPECT_EQ(g_plugin.settings.initialObject, INT32_MIN);
-}
-
-TEST_F(MapManagementTest, ErrorAndVersionTextsAreHostStringsThatFreeThePreviousOne) {
-    EXPECT_EQ(KEP_Load("/nonexistent-kep-dir/missing.kep", 0), 0);
-    const std::string failure = LastErrorText();
-    char* text = KEP_GetLastErrorText(KEP_GetLastErrorText(nullptr)); // asking changes nothing
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text, failure);
-    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
-    text = KEP_Version(text);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(simhost::OutstandingHostStrings(), 1u);
-    EXPECT_EQ(KEP_GetLastErrorText(text), nullptr); // no error: null, the old one still freed
-    EXPECT_EQ(simhost::OutstandingHostStrings(), 0u);
 }
 
 } // namespace

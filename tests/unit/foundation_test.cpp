@@ -1,18 +1,14 @@
-// The record lists, Cstring text handling and CFile's reading in pieces:
-// every map record, every text and every value read from a file goes
-// through these types.
+// The record lists and Cstring text handling: every map record and every text
+// goes through these types. (CFile's reading in pieces is the cut maps' test:
+// a file and a memblock must read alike around every piece's edge.)
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/CFile.h"
 #include "core/CList.h"
 #include "core/Cstring.h"
 #include "core/memory.h"
-#include "kep_writer.h"
 
 namespace {
 
@@ -73,29 +69,6 @@ TEST(Cstring, ChangesSurviveTheirOwnTextAndRefuseWhatIsNoText) {
     EXPECT_TRUE(s.Empty());
     EXPECT_STREQ(s.CStr(), "");
     EXPECT_STREQ(copy.CStr(), "z{\xe9\xff@`");
-}
-
-// A file is read through a window of one piece: a value may straddle the
-// window's edge at any of its bytes, and must read as the same bytes do.
-TEST(CFilePieces, ValuesStraddlingAPieceEdgeReadAsTheirBytes) {
-    kepw::Bytes bytes(2 * CFile::kPieceBytes + 9);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<uint8_t>(i * 37 + i / 256);
-    const std::string path = testing::TempDir() + "pieces.bin";
-    ASSERT_TRUE(kepw::WriteFile(path, bytes));
-    for (int32_t shift = 0; shift < 4; ++shift) {
-        CFile file;
-        ASSERT_TRUE(file.Open(path.c_str()));
-        char skipped[4];
-        file.ReadBytes(skipped, shift);
-        while (file.Remaining() >= 4) {
-            const int32_t at = file.Position();
-            int32_t expected;
-            std::memcpy(&expected, bytes.data() + at, 4);
-            ASSERT_EQ(file.ReadInt(), expected) << "shift " << shift << ", byte " << at;
-        }
-    }
-    std::remove(path.c_str());
 }
 
 } // namespace

@@ -1,15 +1,11 @@
 // `kep check` on one table of maps from the writer: each broken map must be
 // reported with the place of its fault, each tolerated oddity as a warning
 // with its place, and the exit code must say which it was.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "kep_writer.h"
 #include "load_helpers.h"
 #include "map_check.h"
-#include "test_host.h"
 
 namespace {
 

@@ -1,22 +1,19 @@
-// Object assembly: object numbers, the calls each surface costs, the group
-// records, texture stages, and the pass over the host's records.
-#include <gtest/gtest.h>
-
+// Object assembly: object and memblock numbers, the calls each surface costs,
+// the group records, where each corner lands, texture stages, and the pass over
+// the host's records.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "build/host_records.h"
 #include "build/kep_build.h"
 #include "host/host_functions.h"
+#include "load_helpers.h"
 #include "plugin/exports.h"
-#include "plugin/plugin_state.h"
-#include "scene_helpers.h"
 #include "simhost/memblocks_images.h"
 
 namespace {
-
-using namespace scene_test;
 
 class ObjectAssemblyTest : public SceneTest {
     void SetUp() override {
@@ -130,54 +127,94 @@ TEST_F(ObjectAssemblyTest, FreeNumberSearchesGoOnWhereTheyStoppedAndFindWhatTheP
     }
 }
 
-// The surface that already made memblock 30 and mesh 1 leaves neither.
-TEST_F(ObjectAssemblyTest, ALoadThatFindsNoObjectNumberLeftFailsWithoutLeavingScratch) {
+// A load that finds no memblock number for its scratch fails saying so (no
+// free object number: expected_sequence.txt). Only a lightmap's pixels need a
+// memblock past 30.
+TEST_F(ObjectAssemblyTest, WithNoMemblockNumberFreeTheLoadFailsSayingSo) {
     kepw::Map map;
-    map.meshes = {MeshOf(0, {OneTriangle("t.bmp", 0)})};
-    KEP_InitialObject(simhost::kLastObjectNumber);
-    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    EXPECT_EQ(GroupRecord(0), std::to_string(simhost::kLastObjectNumber) + " 1 0");
-    ASSERT_EQ(Load(map, 0), 0);
-    EXPECT_EQ(LastErrorText(), "Insufficient memory");
-    EXPECT_FALSE(ScratchLeft());
+    map.lightmaps = {kepw::PatternLightmap(2, 2, 1)};
+    map.meshes = {MeshOf(0, {OneTriangle("a.bmp", 0), OneTriangle("a.bmp", 1)})};
+    for (int number = 31; number <= simhost::kLastMemblockNumber; ++number)
+        host::memblock::MakeMemblock(number, 10); // the script's
+    EXPECT_EQ(Load(map, 2), 0);
+    EXPECT_EQ(LastErrorText(), "No free memblock number");
+    KEP_Clear();
+    map.lightmaps.clear();
+    ASSERT_EQ(Load(map, 0), 1) << LastErrorText(); // memblock 30 is still free
+    KEP_Clear();
+    host::memblock::MakeMemblock(30, 10);
+    EXPECT_EQ(Load(map, 0), 0);
+    EXPECT_EQ(LastErrorText(), "No free memblock number");
+    EXPECT_TRUE(simhost::ObjectNumbers().empty());
+    EXPECT_EQ(simhost::MemblockNumbers().size(), 229u); // the script's and the map's
 }
 
-TEST_F(ObjectAssemblyTest, SurfacesBecomeAnObjectAndLimbsAndAChildGroupAddsItsLimbsToIt) {
-    kepw::Map map;
-    // The child stands first in the file, so after its parent in the group list.
-    map.groups = {ChildOf(2), kepw::Group{}};
-    map.meshes = {
-        MeshOf(2, {OneTriangle("s1.bmp", 0), OneTriangle("s2.bmp", 0), OneTriangle("s3.bmp", 0)},
-               {10, 20, 30}),
-        MeshOf(1, {OneTriangle("c.bmp", 0), OneTriangle("c.bmp", 0)}, {-50, -50, -50})};
-    map.entities = {Pivot(2, 1, 2, 3), Pivot(1, 5, 5, 5)};
-    ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
-    // Images in order of first use: s1 1000 ... c 1003. The parent's first surface makes
-    // the object, every later one a limb; the host is never asked to smooth.
-    EXPECT_EQ(CallsAmong({"MakeObject", "SetTextureStage", "AddLimb", "LinkLimb", "TextureLimb",
-                          "DeleteMesh", "GetObjectA", "Show", "SetSmoothing"}),
-              "MakeObject(1000,1,0) SetTextureStage(1000,0,1000) DeleteMesh(1) AddLimb(1000,1,1) "
-              "TextureLimb(1000,1,1001) DeleteMesh(1) AddLimb(1000,2,1) LinkLimb(1000,1,2) "
-              "TextureLimb(1000,2,1002) DeleteMesh(1) GetObjectA(1000) Show(1000) "
-              "AddLimb(1000,3,1) TextureLimb(1000,3,1003) "
-              "DeleteMesh(1) AddLimb(1000,4,1) LinkLimb(1000,3,4) TextureLimb(1000,4,1003) "
-              "DeleteMesh(1) GetObjectA(1000) Show(1000)");
-    EXPECT_EQ(GroupRecord(2) + ", " + GroupRecord(1), "1000 1 1, 1000 0 3");
-}
+struct V3 {
+    double x, y, z;
+    V3 operator+(V3 b) const { return {x + b.x, y + b.y, z + b.z}; }
+    std::array<float, 3> F() const { return {float(x), float(y), float(z)}; }
+};
 
-TEST_F(ObjectAssemblyTest, GroupWithoutMeshesTakesOverTheRecordOfEachChildInTurn) {
+// Whatever builds it (the surface that makes its group's object, a later
+// surface or mesh of that group, a group building into its parent's object),
+// every corner lands at its file position plus its own mesh's position plus
+// the map offset; pivots only choose where objects and root limbs stand. A
+// group without meshes takes over the record of each child in turn.
+TEST_F(ObjectAssemblyTest, EveryCornerLandsAtItsPositionPlusItsMeshPositionPlusTheOffset) {
+    const V3 offset = {3, -4, 5};
+    KEP_MapOffset(3, -4, 5);
     kepw::Map map;
-    // Group list: default, G3, G2, G1; G3's children: G2 (A), then G1 (B).
-    map.groups = {ChildOf(3), ChildOf(3), kepw::Group{}};
-    map.meshes = {MeshOf(2, {OneTriangle("a.bmp", 0), OneTriangle("a.bmp", 0)}, {7, 8, 9}),
-                  MeshOf(1, {OneTriangle("b.bmp", 0), OneTriangle("b.bmp", 0)}, {1, 1, 1})};
+    // File groups: 1 B and 2 A (children of G), 3 G (no meshes). Group
+    // list: default, 3, 2, 1.
+    map.groups = {ChildOf(3), ChildOf(3), {}};
+    // G's pivot is met too, but A's replaces it before any surface is built;
+    // B has none and keeps A's.
+    map.entities = {Pivot(0, 1, 2, 3), Pivot(3, 7, 7, 7), Pivot(2, -5, 1, 2.5f)};
+    // Meshes of the default group, A, B (building into A's object, which G
+    // took over) and A's second mesh.
+    const V3 meshes[] = {{10, 0, 0}, {-8, 6, 30}, {50, 50, 50}, {-1, 2, -40}};
+    map.meshes = {MeshOf(0, {}, meshes[0].F()), MeshOf(2, {}, meshes[1].F()),
+                  MeshOf(1, {}, meshes[2].F()), MeshOf(2, {}, meshes[3].F())};
+    struct Placed {
+        int mesh;
+        V3 corner; // corner A of a OneTriangle surface
+        int object, limb;
+    } const surfaces[] = {
+        {0, {1, 1, 1}, 1000, 0},    {0, {2, -1, 0}, 1000, 1}, {1, {0, 3, -2}, 1001, 0},
+        {1, {4, 4, 4}, 1001, 1},    {3, {6, 0, -6}, 1001, 2}, {2, {1.5, -7, 1}, 1001, 3},
+        {2, {-1, -2, -3}, 1001, 4},
+    };
+    for (const Placed& p : surfaces) {
+        const std::array<float, 3> a = p.corner.F();
+        map.meshes[p.mesh].surfaces.push_back(OneTriangle("t.bmp", 0, a[0], a[1], a[2]));
+    }
     ASSERT_EQ(Load(map, 0), 1) << LastErrorText();
     // B found A's object in G and added its limbs; G holds B's record last.
     EXPECT_EQ(GroupRecord(2) + ", " + GroupRecord(1) + ", " + GroupRecord(3),
-              "1000 1 1, 1000 0 2, 1000 0 2");
-    EXPECT_EQ(CallsAmong({"MakeObject", "AddLimb", "LinkLimb", "SetSmoothing"}),
-              "MakeObject(1000,1,0) AddLimb(1000,1,1) AddLimb(1000,2,1) AddLimb(1000,3,1) "
-              "LinkLimb(1000,2,3)");
+              "1001 1 1, 1001 0 3, 1001 0 3");
+    // The first surface makes the object, every later one a limb, each mesh
+    // ends in a Show; the host is never asked to smooth.
+    EXPECT_EQ(CallsAmong({"MakeObject", "AddLimb", "LinkLimb", "Show", "SetSmoothing"}),
+              "MakeObject(1000,1,0) AddLimb(1000,1,1) Show(1000) MakeObject(1001,1,0) "
+              "AddLimb(1001,1,1) Show(1001) AddLimb(1001,2,1) LinkLimb(1001,1,2) Show(1001) "
+              "AddLimb(1001,3,1) AddLimb(1001,4,1) LinkLimb(1001,3,4) Show(1001)");
+
+    // Objects ascend by number, limbs by number: the table's order.
+    const std::vector<simhost::WorldTriangle> shown = simhost::VisibleWorldTriangles();
+    ASSERT_EQ(shown.size(), std::size(surfaces));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const Placed& p = surfaces[i];
+        SCOPED_TRACE(testing::Message() << "object " << p.object << " limb " << p.limb);
+        EXPECT_EQ(std::make_pair(shown[i].object, shown[i].limb), std::make_pair(p.object, p.limb));
+        // Memblock corners come third, second, first.
+        const V3 corners[3] = {p.corner + V3{0, 1, 0}, p.corner + V3{1, 0, 0}, p.corner};
+        for (int k = 0; k < 3; ++k) {
+            const V3 world = corners[k] + meshes[p.mesh] + offset;
+            EXPECT_NEAR(shown[i].position[k].x, world.x, 1e-4) << "corner " << k;
+            EXPECT_NEAR(shown[i].position[k].y, world.y, 1e-4) << "corner " << k;
+            EXPECT_NEAR(shown[i].position[k].z, world.z, 1e-4) << "corner " << k;
+        }
+    }
 }
 
 TEST_F(ObjectAssemblyTest, SurfacesGetTheirTextureAndLightmapImagesOnTheirStages) {
