@@ -27,6 +27,7 @@
 //   @call EXPORT ARG...      call an export no command names, each ARG an integer, a
 //                            "text" or @ (an emptied buffer); record its result, the
 //                            buffer's text if any, and the error state as a command does
+//   @constructor             call the plug-in's Constructor, as the host does when it starts
 //   @destructor              call the plug-in's Destructor, as the host does when it ends
 //   @without-host            run this program again where no DBProCore.dll can be found,
 //                            to call KEP VERSION; record its exit code and how many times
@@ -387,8 +388,9 @@ std::string RunHostStep(const HostProcess& host, const Step& step) {
         const int32_t result = int32_t(host.Plugin(a.at(0), args));
         return std::to_string(result) + (*buffer ? " " : "") + buffer;
     }
-    if (step.hostStep == "@destructor") {
-        host.Plugin("Destructor");
+    if (step.hostStep == "@constructor" || step.hostStep == "@destructor") {
+        // Neither returns a value; the answer is the state the commands see after.
+        host.Plugin(step.hostStep == "@constructor" ? "Constructor" : "Destructor");
         return "-";
     }
     const uint32_t number = std::stoul(a.at(0));
