@@ -41,12 +41,22 @@ void* HostFunction(void* module, const char* lookupName) {
 }
 
 int RunWithoutHost(const std::string& self, const std::vector<std::string>& arguments) {
-    // Without a library search path no DBProCore.dll can be found.
-    std::string command = "env -u LD_LIBRARY_PATH -u LD_PRELOAD '" + self + "'";
+    std::vector<char*> argv{const_cast<char*>(self.c_str())};
     for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    const int status = std::system(command.c_str());
-    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        // Without a library search path no DBProCore.dll can be found.
+        unsetenv("LD_LIBRARY_PATH");
+        unsetenv("LD_PRELOAD");
+        execv(self.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 void CaptureMessageBoxes(void*) {}

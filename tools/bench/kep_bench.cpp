@@ -179,7 +179,10 @@ int main(int argc, char** argv) {
         for (const int scale : kScales) {
             const Result result = MeasureRowApart(plugin, shape, scale, runs, dir + "/map.kep");
             if (!result.loaded) allLoaded = false;
-            if (!result.written) continue;
+            if (!result.written) {
+                std::fprintf(stderr, "%s %dx: not measured\n", shape.name, scale);
+                continue;
+            }
             if (scale == 1) firstLoad = result.load;
             std::printf("%-16s %4dx %12llu %9.3f %9.3f %10.1f %10.1f %11.2f %10.2f\n", shape.name,
                         scale, static_cast<unsigned long long>(result.bytes), result.load,
